@@ -1,0 +1,73 @@
+//===- Files.h - The source and result files of a job --------------------===//
+//
+// Declared here, implemented once per platform (platform/FilesPosix.cpp,
+// platform/FilesWin32.cpp). Paths are byte strings used exactly as given:
+// the ANSI code page on Windows, whatever the file system takes elsewhere.
+// Every failure keeps the system's own description in error().
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/ByteStreams.h"
+
+namespace lexset {
+
+// A file opened for sequential reading.
+class SourceFile final : public ByteSource {
+ public:
+  SourceFile() = default;
+  ~SourceFile() override;
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+
+  // Opens an existing file; a folder is refused.
+  bool Open(const std::string& path);
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override;
+  void Close();
+
+  const std::string& error() const { return error_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string error_;
+};
+
+// A new version of a file, written to a uniquely named temporary file in the
+// same folder and put in place of the target only by Commit. Until then the
+// target is untouched; if Commit is not reached, or fails, the temporary file
+// is removed and the target is exactly as it was.
+class ReplacementFile final : public ByteSink {
+ public:
+  ReplacementFile() = default;
+  ~ReplacementFile() override;
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // Checks that `target` may be replaced and creates the temporary file.
+  bool Create(const std::string& target);
+  bool Write(const char* data, std::size_t size) override;
+  // Flushes the temporary file to disk, closes it and atomically puts it in
+  // place of the target.
+  bool Commit();
+  // Closes and removes the temporary file.
+  void Discard();
+
+  const std::string& error() const { return error_; }
+  const std::string& temporary_path() const { return temporary_path_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string target_;          // the file to replace, links followed
+  std::string temporary_path_;  // empty once committed or discarded
+  bool target_exists_ = false;
+  std::string error_;
+};
+
+// The prefix of every temporary file name the program makes.
+constexpr char kTemporaryFilePrefix[] = ".~lexset-";
+
+}  // namespace lexset

@@ -1,0 +1,40 @@
+//===- JobMessages.cpp - What the user is told about a job ---------------===//
+#include "core/JobMessages.h"
+
+namespace lexset {
+
+const char kMessageCaption[] = "QEMI词表整理工具";
+
+namespace {
+
+// The reason line, when the system gave one.
+std::string ReasonLine(const std::string& reason) {
+  return reason.empty() ? std::string() : reason + "\r\n";
+}
+
+}  // namespace
+
+JobMessage DescribeOutcome(const JobOutcome& outcome) {
+  const char* const kUntouched = "结果文件未作任何改动。";
+  switch (outcome.status) {
+    case JobStatus::kCompleted:
+      return {"处理完毕。", MessageIcon::kInformation};
+    case JobStatus::kEmptyPath:
+      return {"待处理文件或者结果文件名不能为空。\r\n请选择或者输入待处理文件或者结果文件。",
+              MessageIcon::kExclamation};
+    case JobStatus::kSourceUnreadable:
+      return {"无法打开待处理文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) + kUntouched,
+              MessageIcon::kExclamation};
+    case JobStatus::kSourceReadFailed:
+      return {"读取待处理文件“" + outcome.path + "”时出错。\r\n" + ReasonLine(outcome.reason) + kUntouched,
+              MessageIcon::kExclamation};
+    case JobStatus::kResultUnwritable:
+      return {"无法写入结果文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) + kUntouched,
+              MessageIcon::kExclamation};
+    case JobStatus::kOutOfMemory:
+      return {std::string("内存不足，无法完成处理。\r\n") + kUntouched, MessageIcon::kExclamation};
+  }
+  return {std::string(), MessageIcon::kExclamation};
+}
+
+}  // namespace lexset

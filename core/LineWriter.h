@@ -1,0 +1,49 @@
+//===- LineWriter.h - Buffered output of result lines --------------------===//
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "core/ByteRules.h"
+#include "core/ByteStreams.h"
+
+namespace lexset {
+
+// Collects lines in one large buffer and hands it to the sink when full.
+class LineWriter {
+ public:
+  LineWriter(ByteSink& sink, std::size_t buffer_size) : sink_(sink), buffer_(buffer_size) {}
+
+  // Appends `word` and a line end. Returns false once the sink has failed.
+  bool PutLine(std::string_view word) {
+    const std::size_t size = word.size() + kLineEndSize;
+    if (buffer_.size() - used_ < size) {
+      if (!Flush()) return false;
+      if (size > buffer_.size()) {
+        return sink_.Write(word.data(), word.size()) && sink_.Write(kLineEnd, kLineEndSize);
+      }
+    }
+    char* out = buffer_.data() + used_;
+    std::memcpy(out, word.data(), word.size());
+    std::memcpy(out + word.size(), kLineEnd, kLineEndSize);
+    used_ += size;
+    return true;
+  }
+
+  // Hands the buffered bytes to the sink.
+  bool Flush() {
+    if (used_ == 0) return true;
+    const std::size_t size = used_;
+    used_ = 0;
+    return sink_.Write(buffer_.data(), size);
+  }
+
+ private:
+  ByteSink& sink_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace lexset

@@ -1,0 +1,62 @@
+//===- TidyJob.cpp - Turning a word list into its distinct words, sorted -===//
+#include "core/TidyJob.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "core/Files.h"
+#include "core/LineWriter.h"
+#include "core/WordScanner.h"
+#include "core/WordSet.h"
+
+namespace lexset {
+
+JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options) {
+  WordSet words;
+  {
+    WordScanner scanner(options.read_block_size);
+    if (!scanner.ScanAll(source, [&words](std::string_view word) { words.Insert(word); })) {
+      return JobStatus::kSourceReadFailed;
+    }
+  }
+  words.Sort();
+  LineWriter writer(sink, options.write_buffer_size);
+  const bool written = words.ForEachSorted([&writer](std::string_view word) { return writer.PutLine(word); });
+  return written && writer.Flush() ? JobStatus::kCompleted : JobStatus::kResultUnwritable;
+}
+
+JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options) {
+  if (source.empty() || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
+
+  SourceFile in;
+  if (!in.Open(source)) return JobOutcome{JobStatus::kSourceUnreadable, source, in.error()};
+  // Made before the long read, so a result that cannot be written is
+  // reported at once.
+  ReplacementFile out;
+  if (!out.Create(result)) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
+
+  JobStatus status;
+  try {
+    status = TidyWords(in, out, options);
+  } catch (const std::bad_alloc&) {
+    status = JobStatus::kOutOfMemory;
+  } catch (const std::length_error&) {
+    status = JobStatus::kOutOfMemory;
+  }
+  switch (status) {
+    case JobStatus::kSourceReadFailed:
+      return JobOutcome{status, source, in.error()};
+    case JobStatus::kResultUnwritable:
+      return JobOutcome{status, result, out.error()};
+    case JobStatus::kOutOfMemory:
+      return JobOutcome{status, {}, {}};
+    default:
+      break;
+  }
+  // The source is closed first: it may be the very file being replaced.
+  in.Close();
+  if (!out.Commit()) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
+  return JobOutcome{};
+}
+
+}  // namespace lexset

@@ -1,0 +1,44 @@
+//===- TidyJob.h - Turning a word list into its distinct words, sorted ---===//
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "core/ByteStreams.h"
+
+namespace lexset {
+
+enum class JobStatus {
+  kCompleted,
+  kEmptyPath,         // the source or the result path is empty
+  kSourceUnreadable,  // the source cannot be opened, or is not a file
+  kSourceReadFailed,  // reading the source failed part-way
+  kResultUnwritable,  // the result cannot be created, written or replaced
+  kOutOfMemory,
+};
+
+// What became of a job: for a problem, the file concerned and the system's
+// description of it. Nothing is shown to the user here.
+struct JobOutcome {
+  JobStatus status = JobStatus::kCompleted;
+  std::string path;
+  std::string reason;
+};
+
+struct JobOptions {
+  std::size_t read_block_size = std::size_t{1} << 20;
+  std::size_t write_buffer_size = std::size_t{1} << 20;
+};
+
+// Reads every word of `source` and writes the distinct words to `sink` in
+// ascending byte order, each followed by CR LF. Returns kCompleted,
+// kSourceReadFailed (nothing has been written then) or kResultUnwritable.
+// Throws std::bad_alloc when memory runs out.
+JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options = {});
+
+// The whole job on files: the result is replaced only once its new content
+// is complete on disk, and left exactly as it was on every failure. Source
+// and result may name the same file.
+JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options = {});
+
+}  // namespace lexset

@@ -1,0 +1,76 @@
+//===- WordArena.cpp - Append-only storage for distinct words ------------===//
+#include "core/WordArena.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace lexset {
+namespace {
+
+std::size_t LengthHeaderSize(std::size_t size) {
+  std::size_t bytes = 1;
+  while (size >= 0x80) {
+    size >>= 7;
+    ++bytes;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+WordArena::WordArena() = default;
+WordArena::~WordArena() = default;
+
+WordArena::Pos WordArena::Append(std::string_view word) {
+  const std::size_t header = LengthHeaderSize(word.size());
+  if (word.size() > kMaxChunks * kChunkSize - header) throw std::bad_alloc();
+  const std::size_t record_size = header + word.size();
+  if (static_cast<std::size_t>(limit_ - cursor_) < record_size) AddBlock(record_size);
+
+  Block& block = blocks_.back();
+  const std::size_t offset = static_cast<std::size_t>(cursor_ - block.data.get());
+  unsigned char* out = reinterpret_cast<unsigned char*>(cursor_);
+  std::size_t size = word.size();
+  while (size >= 0x80) {
+    *out++ = static_cast<unsigned char>(size | 0x80);
+    size >>= 7;
+  }
+  *out++ = static_cast<unsigned char>(size);
+  if (!word.empty()) std::memcpy(out, word.data(), word.size());
+  cursor_ += record_size;
+  block.used = offset + record_size;
+  return block.first + static_cast<Pos>(offset);
+}
+
+void WordArena::AddBlock(std::size_t record_size) {
+  // Blocks grow from 64 KiB to one chunk so that small lists stay small; a
+  // record larger than a chunk gets a block of its own.
+  std::size_t size = blocks_.empty() ? kFirstBlockSize : std::min(kChunkSize, blocks_.back().size * 2);
+  if (record_size > size) size = record_size <= kChunkSize ? kChunkSize : record_size;
+  const std::size_t chunks = (size + kChunkSize - 1) / kChunkSize;
+  if (chunk_base_.size() + chunks > kMaxChunks) throw std::bad_alloc();
+
+  // Reserve the bookkeeping first so nothing can throw once the block exists.
+  blocks_.reserve(blocks_.size() + 1);
+  chunk_base_.reserve(chunk_base_.size() + chunks);
+  std::unique_ptr<char[]> data(new char[size]);
+
+  const Pos first = static_cast<Pos>(chunk_base_.size() << kChunkBits);
+  for (std::size_t i = 0; i < chunks; ++i) chunk_base_.push_back(data.get() + i * kChunkSize);
+  cursor_ = data.get();
+  limit_ = data.get() + size;
+  reserved_ += size;
+  blocks_.push_back(Block{std::move(data), size, 0, first});
+}
+
+void WordArena::Clear() {
+  blocks_.clear();
+  blocks_.shrink_to_fit();
+  chunk_base_.clear();
+  chunk_base_.shrink_to_fit();
+  cursor_ = limit_ = nullptr;
+  reserved_ = 0;
+}
+
+}  // namespace lexset

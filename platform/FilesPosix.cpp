@@ -1,0 +1,209 @@
+//===- FilesPosix.cpp - Source and result files on POSIX systems ---------===//
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "core/Files.h"
+#include "platform/TemporaryName.h"
+
+namespace lexset {
+namespace {
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+// The folder part of `path`, with its trailing slash, or "" for a bare name.
+std::string FolderOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Follows symbolic links, so the file they lead to is the one replaced and
+// the links stay links. A dangling link leads to the file it names.
+bool ResolveLinks(const std::string& path, std::string* resolved, int* error) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+      *resolved = current;
+      return true;
+    }
+    std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX), '\0');
+    const ssize_t size = readlink(current.c_str(), &link[0], link.size());
+    if (size < 0) {
+      *error = errno;
+      return false;
+    }
+    link.resize(static_cast<std::size_t>(size));
+    current = link[0] == '/' ? link : FolderOf(current) + link;
+  }
+  *error = ELOOP;
+  return false;
+}
+
+}  // namespace
+
+SourceFile::~SourceFile() { Close(); }
+
+bool SourceFile::Open(const std::string& path) {
+  Close();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error_ = SystemReason(errno);
+    return false;
+  }
+  struct stat info;
+  const int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+  if (error != 0) {
+    error_ = SystemReason(error);
+    close(fd);
+    return false;
+  }
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  handle_ = fd;
+  return true;
+}
+
+std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
+  if (capacity > (std::size_t{1} << 30)) capacity = std::size_t{1} << 30;
+  for (;;) {
+    const ssize_t got = read(static_cast<int>(handle_), buffer, capacity);
+    if (got >= 0) return got;
+    if (errno != EINTR) {
+      error_ = SystemReason(errno);
+      return -1;
+    }
+  }
+}
+
+void SourceFile::Close() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+ReplacementFile::~ReplacementFile() { Discard(); }
+
+bool ReplacementFile::Create(const std::string& target) {
+  Discard();
+  int error = 0;
+  if (!ResolveLinks(target, &target_, &error)) {
+    error_ = SystemReason(error);
+    return false;
+  }
+
+  struct stat old_file;
+  target_exists_ = stat(target_.c_str(), &old_file) == 0;
+  if (!target_exists_ && errno != ENOENT) {
+    error_ = SystemReason(errno);
+    return false;
+  }
+  if (target_exists_) {
+    if (S_ISDIR(old_file.st_mode)) {
+      error_ = SystemReason(EISDIR);
+      return false;
+    }
+    if (!S_ISREG(old_file.st_mode)) {
+      error_ = "不是普通文件";
+      return false;
+    }
+    // Renaming over a file needs no write permission on it, but a file the
+    // user may not write must not be replaced either.
+    const int probe = open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (probe < 0) {
+      error_ = SystemReason(errno);
+      return false;
+    }
+    close(probe);
+  }
+
+  const std::string folder = FolderOf(target_);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = folder + NewTemporaryName(".tmp");
+    // Mode 0666 under the umask: what a new file would get.
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      error_ = SystemReason(errno);
+      return false;
+    }
+    handle_ = fd;
+    temporary_path_ = name;
+    break;
+  }
+  if (handle_ < 0) {
+    error_ = SystemReason(EEXIST);
+    return false;
+  }
+  if (target_exists_) {
+    // The new file keeps the old one's owner where allowed, and its mode.
+    if (old_file.st_uid != geteuid() || old_file.st_gid != getegid()) {
+      if (fchown(static_cast<int>(handle_), old_file.st_uid, old_file.st_gid) != 0) {
+        // Only a privileged user may give a file away; the mode still holds.
+      }
+    }
+    if (fchmod(static_cast<int>(handle_), old_file.st_mode & 07777) != 0) {
+      error_ = SystemReason(errno);
+      Discard();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReplacementFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const std::size_t chunk = size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30;
+    const ssize_t written = write(static_cast<int>(handle_), data, chunk);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error_ = SystemReason(errno);
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  const int fd = static_cast<int>(handle_);
+  handle_ = -1;
+  if (fsync(fd) != 0) {
+    error_ = SystemReason(errno);
+    close(fd);
+    Discard();
+    return false;
+  }
+  if (close(fd) != 0) {
+    error_ = SystemReason(errno);
+    Discard();
+    return false;
+  }
+  if (rename(temporary_path_.c_str(), target_.c_str()) != 0) {
+    error_ = SystemReason(errno);
+    Discard();
+    return false;
+  }
+  temporary_path_.clear();
+  // Makes the rename itself durable. The result is already in place, so a
+  // failure here is not the job's failure.
+  const std::string folder = FolderOf(target_);
+  const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+void ReplacementFile::Discard() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+  if (!temporary_path_.empty()) unlink(temporary_path_.c_str());
+  temporary_path_.clear();
+}
+
+}  // namespace lexset

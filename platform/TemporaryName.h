@@ -1,0 +1,13 @@
+//===- TemporaryName.h - Unique names for the program's temporary files --===//
+#pragma once
+
+#include <string>
+
+namespace lexset {
+
+// A name not likely to exist yet: kTemporaryFilePrefix, 16 hex digits that
+// differ from call to call and between processes, and `suffix`. Callers still
+// create the file exclusively and try another name if it exists.
+std::string NewTemporaryName(const char* suffix);
+
+}  // namespace lexset

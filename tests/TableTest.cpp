@@ -1,0 +1,105 @@
+//===- TableTest.cpp - The job's byte rules, row by row ------------------===//
+//
+// Each row is a source and the exact bytes of its result. Every row runs
+// through the core on memory (whole, and one byte per read so every word
+// straddles a read), through the file job, and with source and result
+// naming the same file.
+//
+//===----------------------------------------------------------------------===//
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+#include "core/TidyJob.h"
+#include "tests/TestSupport.h"
+
+namespace lexset::test {
+namespace {
+
+using namespace std::string_literals;
+
+struct Row {
+  const char* rule;
+  std::string source;
+  std::string result;
+};
+
+const Row kRows[] = {
+    {"an empty source gives an empty result", "", ""},
+    {"whitespace only gives an empty result", " \t\r\n\v\f \r\n", ""},
+    {"repeats are dropped and CR LF ends every line", "b a b\r\nA", "A\r\na\r\nb\r\n"},
+    {"a prefix sorts first", "abc ab", "ab\r\nabc\r\n"},
+    {"upper case sorts before lower case", "apple Apple Zoo", "Apple\r\nZoo\r\napple\r\n"},
+    {"digits sort before letters", "a 1 A", "1\r\nA\r\na\r\n"},
+    {"the last word needs no line end", "y x", "x\r\ny\r\n"},
+    {"all six separators split", "g\tf\ne\vd\fc\rb a", "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\n"},
+    {"a lone CR separates", "b\ra", "a\r\nb\r\n"},
+    {"0x1A ends the input", "b\x1a" "a c", "b\r\n"},
+    {"0x1A inside a word ends it", "zz ab\x1a" "cd", "ab\r\nzz\r\n"},
+    {"0x1A first gives an empty result", "\x1a" "abc", ""},
+    {"NUL inside a word is kept", "a\0b a"s, "a\r\na\0b\r\n"s},
+    {"NUL alone is a word", "\0"s, "\0\r\n"s},
+    {"trailing NULs make different words", "a\0\0 a a\0 a\0\0\0\0"s, "a\r\na\0\r\na\0\0\r\na\0\0\0\0\r\n"s},
+    {"0x1C-0x1F and 0x7F belong to words", "\x1c\x1d \x7f \x1f", "\x1c\x1d\r\n\x1f\r\n\x7f\r\n"},
+    {"bytes from 0x80 sort after ASCII, unsigned", "\xff \x80 ~", "~\r\n\x80\r\n\xff\r\n"},
+    {"GBK words stay whole and follow ASCII", "\xd6\xd0\xce\xc4 abc \xd6\xd0", "abc\r\n\xd6\xd0\r\n\xd6\xd0\xce\xc4\r\n"},
+    {"a full-width space does not split", "\xd6\xd0\xa1\xa1\xce\xc4", "\xd6\xd0\xa1\xa1\xce\xc4\r\n"},
+    {"UTF-8 words stay whole", "\xc3\xa9t\xc3\xa9 z", "z\r\n\xc3\xa9t\xc3\xa9\r\n"},
+    {"a UTF-8 BOM is part of the first word", "\xef\xbb\xbf" "a a", "a\r\n\xef\xbb\xbf" "a\r\n"},
+    {"descending input", "c b a", "a\r\nb\r\nc\r\n"},
+    {"ascending, then out of order", "a b c b a d", "a\r\nb\r\nc\r\nd\r\n"},
+    {"words equal in their first four bytes", "abcdX abcd abcdA abc abcdA", "abc\r\nabcd\r\nabcdA\r\nabcdX\r\n"},
+};
+
+class TableTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(TableTest, InMemory) {
+  const Row& row = GetParam();
+  EXPECT_EQ(TidyInMemory(row.source), row.result);
+}
+
+TEST_P(TableTest, OneByteReadsAndSmallBlocks) {
+  const Row& row = GetParam();
+  JobOptions options;
+  options.read_block_size = 16;
+  options.write_buffer_size = 3;
+  EXPECT_EQ(TidyInMemory(row.source, options, 1), row.result);
+}
+
+TEST_P(TableTest, ReferenceAgrees) {
+  const Row& row = GetParam();
+  EXPECT_EQ(ReferenceTidy(row.source), row.result);
+}
+
+TEST_P(TableTest, Files) {
+  const Row& row = GetParam();
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), row.source);
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), row.result);
+  EXPECT_EQ(ReadFile(folder.Path("source.txt")), row.source);
+  EXPECT_EQ(folder.List(), (std::vector<std::string>{"result.txt", "source.txt"}));
+}
+
+TEST_P(TableTest, SourceIsResult) {
+  const Row& row = GetParam();
+  ScratchFolder folder;
+  WriteFile(folder.Path("list.txt"), row.source);
+  const JobOutcome outcome = TidyWordList(folder.Path("list.txt"), folder.Path("list.txt"));
+  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+  EXPECT_EQ(ReadFile(folder.Path("list.txt")), row.result);
+  EXPECT_EQ(folder.List(), std::vector<std::string>{"list.txt"});
+}
+
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+  std::string name;
+  for (const char* c = info.param.rule; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TableTest, ::testing::ValuesIn(kRows), RowName);
+
+}  // namespace
+}  // namespace lexset::test
