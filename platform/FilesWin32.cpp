@@ -1,0 +1,216 @@
+//===- FilesWin32.cpp - Source and result files on Windows ---------------===//
+//
+// Paths are ANSI strings, passed to the A functions as typed.
+//
+//===----------------------------------------------------------------------===//
+#include <windows.h>
+
+#include <string>
+
+#include "core/Files.h"
+#include "platform/TemporaryName.h"
+
+namespace lexset {
+namespace {
+
+constexpr char kIsFolder[] = "这是一个文件夹，不是文件。";
+constexpr char kIsReadOnly[] = "这是一个只读文件。";
+
+// How often, and how long apart, the result is tried again while another
+// program (a virus scanner, an indexer, an editor saving) briefly holds it.
+constexpr int kReplaceAttempts = 10;
+constexpr DWORD kReplaceRetryDelayMs = 100;
+
+std::string SystemReason(DWORD code) {
+  char* text = nullptr;
+  const DWORD size = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string reason;
+  if (size != 0 && text != nullptr) reason.assign(text, size);
+  if (text != nullptr) LocalFree(text);
+  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+  if (reason.empty()) reason = "错误代码 " + std::to_string(code);
+  return reason;
+}
+
+// The folder part of `path`, up to and including its last separator. A
+// second byte of a double-byte character may look like '\' and is skipped.
+std::string FolderOf(const std::string& path) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsDBCSLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      end = i + 1;
+    }
+  }
+  return path.substr(0, end);
+}
+
+HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+bool IsTransient(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Moves the new file to the target's name, which must be free. Returns a
+// system error code.
+DWORD MoveIntoPlace(const std::string& replacement, const std::string& target) {
+  return MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS : GetLastError();
+}
+
+// Puts the new file in place of the existing target. Returns a system
+// error code.
+DWORD ReplaceWith(const std::string& replacement, const std::string& target) {
+  // The new file is visible to the user as the old one was.
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  const DWORD old_attributes = GetFileAttributesA(target.c_str());
+  if (old_attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  if ((old_attributes & kept) != 0 &&
+      !SetFileAttributesA(replacement.c_str(), (old_attributes & kept) | FILE_ATTRIBUTE_ARCHIVE)) {
+    return GetLastError();
+  }
+  // With a backup name the old file is never lost: it is renamed aside
+  // first, and put back if the new one then cannot take its place.
+  const std::string backup = FolderOf(target) + NewTemporaryName(".bak");
+  if (ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr)) {
+    DeleteFileA(backup.c_str());
+    return ERROR_SUCCESS;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    MoveFileExA(backup.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  return error;
+}
+
+}  // namespace
+
+SourceFile::~SourceFile() { Close(); }
+
+bool SourceFile::Open(const std::string& path) {
+  Close();
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error_ = kIsFolder;
+    return false;
+  }
+  // Others may go on reading and writing it, as with the runtime's fopen.
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = SystemReason(GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
+  const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr)) {
+    error_ = SystemReason(GetLastError());
+    return -1;
+  }
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+void SourceFile::Close() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+  handle_ = -1;
+}
+
+ReplacementFile::~ReplacementFile() { Discard(); }
+
+bool ReplacementFile::Create(const std::string& target) {
+  Discard();
+  target_ = target;
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  target_exists_ = attributes != INVALID_FILE_ATTRIBUTES;
+  if (target_exists_ && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error_ = kIsFolder;
+    return false;
+  }
+  if (target_exists_ && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    error_ = kIsReadOnly;
+    return false;
+  }
+
+  const std::string folder = FolderOf(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = folder + NewTemporaryName(".tmp");
+    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      error_ = SystemReason(error);
+      return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    temporary_path_ = name;
+    return true;
+  }
+  error_ = SystemReason(ERROR_FILE_EXISTS);
+  return false;
+}
+
+bool ReplacementFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : DWORD{1} << 30;
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(handle_), data, chunk, &written, nullptr)) {
+      error_ = SystemReason(GetLastError());
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool ReplacementFile::Commit() {
+  const HANDLE file = AsHandle(handle_);
+  handle_ = -1;
+  const bool flushed = FlushFileBuffers(file) != 0;
+  if (!flushed) error_ = SystemReason(GetLastError());
+  const bool closed = CloseHandle(file) != 0;
+  if (flushed && !closed) error_ = SystemReason(GetLastError());
+  if (!flushed || !closed) {
+    Discard();
+    return false;
+  }
+
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 1; attempt <= kReplaceAttempts; ++attempt) {
+    if (attempt > 1 && IsTransient(error)) Sleep(kReplaceRetryDelayMs);
+    error = target_exists_ ? ReplaceWith(temporary_path_, target_) : MoveIntoPlace(temporary_path_, target_);
+    if (error == ERROR_SUCCESS) {
+      temporary_path_.clear();
+      return true;
+    }
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_NOT_FOUND) {
+      // Another program made or removed the result meanwhile.
+      target_exists_ = error != ERROR_FILE_NOT_FOUND;
+    } else if (!IsTransient(error)) {
+      break;
+    }
+  }
+  error_ = SystemReason(error);
+  Discard();
+  return false;
+}
+
+void ReplacementFile::Discard() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+  handle_ = -1;
+  if (!temporary_path_.empty()) DeleteFileA(temporary_path_.c_str());
+  temporary_path_.clear();
+}
+
+}  // namespace lexset

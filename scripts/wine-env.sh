@@ -1,0 +1,36 @@
+# The project's Wine settings, shared by the tests and the run command.
+# Source it from bash; it defines LEXSET_ROOT, the Wine variables and
+# lexset_wine_prefix, which makes the prefix on first use.
+
+LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+export WINEPREFIX="${LEXSET_WINEPREFIX:-$LEXSET_ROOT/build/wineprefix}"
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko download prompts, no desktop menu entries.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The 64-bit loader, called directly: 32-bit programs cannot run here.
+export WINELOADER=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+# A Chinese locale gives the ANSI code page 936 that the program is built for.
+export LANG=zh_CN.UTF-8
+export LC_ALL=zh_CN.UTF-8
+
+# Makes the Wine prefix once: Windows-style fonts for captions, a virtual
+# desktop for real window frames, and shell "open" commands that only
+# record what they were given (see tests/gui/).
+lexset_wine_prefix() {
+  [ -f "$WINEPREFIX/.lexset-ready" ] && return 0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/.lexset-ready" ] && exit 0
+    timeout 300 "$WINELOADER" wineboot -i >/dev/null 2>&1
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" "$WINEPREFIX/drive_c/lexset-test"
+    cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    timeout 120 "$WINELOADER" regedit /S "$LEXSET_ROOT/scripts/wine-prefix.reg" >/dev/null 2>&1
+    # Registry changes reach the desktop only from the next server start.
+    timeout 120 "$WINESERVER" -w
+    [ -f "$WINEPREFIX/system.reg" ] && touch "$WINEPREFIX/.lexset-ready"
+  ) 9>"$WINEPREFIX.lock"
+}
