@@ -25,7 +25,9 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
   return written && writer.Flush() ? JobStatus::kCompleted : JobStatus::kResultUnwritable;
 }
 
-JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options) {
+namespace {
+
+JobOutcome RunJob(const std::string& source, const std::string& result, const JobOptions& options) {
   if (source.empty() || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
 
   SourceFile in;
@@ -35,21 +37,11 @@ JobOutcome TidyWordList(const std::string& source, const std::string& result, co
   ReplacementFile out;
   if (!out.Create(result)) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
 
-  JobStatus status;
-  try {
-    status = TidyWords(in, out, options);
-  } catch (const std::bad_alloc&) {
-    status = JobStatus::kOutOfMemory;
-  } catch (const std::length_error&) {
-    status = JobStatus::kOutOfMemory;
-  }
-  switch (status) {
+  switch (const JobStatus status = TidyWords(in, out, options)) {
     case JobStatus::kSourceReadFailed:
       return JobOutcome{status, source, in.error()};
     case JobStatus::kResultUnwritable:
       return JobOutcome{status, result, out.error()};
-    case JobStatus::kOutOfMemory:
-      return JobOutcome{status, {}, {}};
     default:
       break;
   }
@@ -57,6 +49,19 @@ JobOutcome TidyWordList(const std::string& source, const std::string& result, co
   in.Close();
   if (!out.Commit()) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
   return JobOutcome{};
+}
+
+}  // namespace
+
+JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options) {
+  // Running out of memory anywhere, even for a message, ends the job; the
+  // files are put back as they were while the stack unwinds.
+  try {
+    return RunJob(source, result, options);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return JobOutcome{JobStatus::kOutOfMemory, {}, {}};
 }
 
 }  // namespace lexset

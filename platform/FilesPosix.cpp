@@ -121,16 +121,19 @@ bool ReplacementFile::Create(const std::string& target) {
 
   const std::string folder = FolderOf(target_);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = folder + NewTemporaryName(".tmp");
+    // Named before the file exists, so that nothing after it can fail
+    // without the name at hand to remove it.
+    temporary_path_ = folder + NewTemporaryName(".tmp");
     // Mode 0666 under the umask: what a new file would get.
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-      if (errno == EEXIST) continue;
-      error_ = SystemReason(errno);
+      const int error = errno;
+      temporary_path_.clear();
+      if (error == EEXIST) continue;
+      error_ = SystemReason(error);
       return false;
     }
     handle_ = fd;
-    temporary_path_ = name;
     break;
   }
   if (handle_ < 0) {
@@ -169,6 +172,8 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
 }
 
 bool ReplacementFile::Commit() {
+  // Taken first: once the new file is in place nothing may fail.
+  const std::string folder = FolderOf(target_);
   const int fd = static_cast<int>(handle_);
   handle_ = -1;
   if (fsync(fd) != 0) {
@@ -190,7 +195,6 @@ bool ReplacementFile::Commit() {
   temporary_path_.clear();
   // Makes the rename itself durable. The result is already in place, so a
   // failure here is not the job's failure.
-  const std::string folder = FolderOf(target_);
   const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);

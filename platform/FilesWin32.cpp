@@ -143,17 +143,19 @@ bool ReplacementFile::Create(const std::string& target) {
 
   const std::string folder = FolderOf(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = folder + NewTemporaryName(".tmp");
-    const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // Named before the file exists, so that nothing after it can fail
+    // without the name at hand to remove it.
+    temporary_path_ = folder + NewTemporaryName(".tmp");
+    const HANDLE file = CreateFileA(temporary_path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
+      temporary_path_.clear();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       error_ = SystemReason(error);
       return false;
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
-    temporary_path_ = name;
     return true;
   }
   error_ = SystemReason(ERROR_FILE_EXISTS);

@@ -50,6 +50,9 @@ std::string ReferenceTidy(std::string_view input);
 std::string TidyInMemory(std::string_view input, const JobOptions& options = {},
                          std::size_t piece = std::numeric_limits<std::size_t>::max());
 
+// Names of everything in `folder`, sorted.
+std::vector<std::string> ScratchFolderListing(const std::filesystem::path& folder);
+
 // A fresh folder, removed with everything in it at the end of the test.
 class ScratchFolder {
  public:
@@ -62,7 +65,7 @@ class ScratchFolder {
   std::string Path(const std::string& name) const;
   const std::filesystem::path& path() const { return path_; }
   // Names of everything in the folder, sorted.
-  std::vector<std::string> List() const;
+  std::vector<std::string> List() const { return ScratchFolderListing(path_); }
 
  private:
   std::filesystem::path path_;

@@ -1,0 +1,90 @@
+//===- AllocationFailureTest.cpp - Memory running out at every allocation ===//
+//
+// This executable replaces the global operator new so that a chosen
+// allocation fails. The job is run once for every allocation it makes: each
+// run must either complete or report that memory ran out, leave the result
+// exactly as it was and no temporary file, and not stop the next job from
+// working.
+//
+//===----------------------------------------------------------------------===//
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/TidyJob.h"
+#include "tests/TestSupport.h"
+
+namespace {
+
+// The allocation that fails: 1 is the next one; 0 means none fails.
+long g_fail_in = 0;
+
+void* Allocate(std::size_t size) {
+  if (g_fail_in > 0 && --g_fail_in == 0) throw std::bad_alloc();
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace lexset::test {
+namespace {
+
+TEST(AllocationFailureTest, EveryAllocationOfAJob) {
+  // Enough distinct words, out of order, to grow the hash table and the
+  // arena several times.
+  std::string source;
+  for (long long i = 0; i < 30000; ++i) source += std::to_string((i * 7919) % 30011) + "x ";
+  const std::string expected = ReferenceTidy(source);
+
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), source);
+  WriteFile(folder.Path("result.txt"), "precious");
+  const std::vector<std::string> before = folder.List();
+  const std::string source_path = folder.Path("source.txt");
+  const std::string result_path = folder.Path("result.txt");
+
+  int failures = 0;
+  for (long fail_in = 1;; ++fail_in) {
+    g_fail_in = fail_in;
+    const JobOutcome outcome = TidyWordList(source_path, result_path);
+    const bool reached = g_fail_in == 0;
+    g_fail_in = 0;
+    if (!reached) {
+      // Allocation `fail_in` was never made: the job ran without a failure.
+      ASSERT_EQ(outcome.status, JobStatus::kCompleted);
+      EXPECT_EQ(ReadFile(folder.Path("result.txt")), expected);
+      break;
+    }
+    ++failures;
+    ASSERT_EQ(outcome.status, JobStatus::kOutOfMemory) << "allocation " << fail_in;
+    ASSERT_EQ(ReadFile(folder.Path("result.txt")), "precious") << "allocation " << fail_in;
+    ASSERT_EQ(folder.List(), before) << "allocation " << fail_in;
+  }
+  EXPECT_GT(failures, 10);
+}
+
+TEST(AllocationFailureTest, TheNextJobWorks) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "c b a c");
+  const std::string source_path = folder.Path("source.txt");
+  const std::string result_path = folder.Path("result.txt");
+  g_fail_in = 3;
+  EXPECT_EQ(TidyWordList(source_path, result_path).status, JobStatus::kOutOfMemory);
+  g_fail_in = 0;
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\nc\r\n");
+}
+
+}  // namespace
+}  // namespace lexset::test

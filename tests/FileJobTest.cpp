@@ -1,0 +1,147 @@
+//===- FileJobTest.cpp - The job on real files, and every way it can fail ===//
+//
+// Each failure is made for real where the system allows it, and every test
+// checks that the files are exactly as before and that no temporary file is
+// left behind.
+//
+//===----------------------------------------------------------------------===//
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/TidyJob.h"
+#include "tests/TestSupport.h"
+
+namespace lexset::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(FileJobTest, ReplacesAnExistingResult) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "b a");
+  WriteFile(folder.Path("result.txt"), "old content that is longer than the new one\r\n");
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\n");
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+TEST(FileJobTest, RunsAgainAndAgain) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "c b a");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+    EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\nc\r\n");
+  }
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+TEST(FileJobTest, EmptyPathsTouchNothing) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  EXPECT_EQ(TidyWordList("", folder.Path("result.txt")).status, JobStatus::kEmptyPath);
+  EXPECT_EQ(TidyWordList(folder.Path("source.txt"), "").status, JobStatus::kEmptyPath);
+  EXPECT_EQ(TidyWordList("", "").status, JobStatus::kEmptyPath);
+  EXPECT_EQ(folder.List(), Names{"source.txt"});
+}
+
+TEST(FileJobTest, MissingSourceLeavesTheResultAlone) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("result.txt"), "precious\r\n");
+  const JobOutcome outcome = TidyWordList(folder.Path("missing.txt"), folder.Path("result.txt"));
+  EXPECT_EQ(outcome.status, JobStatus::kSourceUnreadable);
+  EXPECT_EQ(outcome.path, folder.Path("missing.txt"));
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "precious\r\n");
+  EXPECT_EQ(folder.List(), Names{"result.txt"});
+}
+
+TEST(FileJobTest, MissingSourceCreatesNoResult) {
+  ScratchFolder folder;
+  EXPECT_EQ(TidyWordList(folder.Path("missing.txt"), folder.Path("result.txt")).status,
+            JobStatus::kSourceUnreadable);
+  EXPECT_EQ(folder.List(), Names{});
+}
+
+TEST(FileJobTest, SourceThatIsAFolder) {
+  ScratchFolder folder;
+  std::filesystem::create_directory(folder.path() / "words");
+  const JobOutcome outcome = TidyWordList(folder.Path("words"), folder.Path("result.txt"));
+  EXPECT_EQ(outcome.status, JobStatus::kSourceUnreadable);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(folder.List(), Names{"words"});
+}
+
+TEST(FileJobTest, ResultInAMissingFolder) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  const std::string result = (folder.path() / "no such folder" / "result.txt").string();
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), result);
+  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+  EXPECT_EQ(outcome.path, result);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(folder.List(), Names{"source.txt"});
+}
+
+TEST(FileJobTest, ResultThatIsAFolder) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  std::filesystem::create_directory(folder.path() / "result");
+  WriteFile((folder.path() / "result" / "inside.txt").string(), "x");
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result"));
+  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(folder.List(), (Names{"result", "source.txt"}));
+  EXPECT_EQ(ReadFile((folder.path() / "result" / "inside.txt").string()), "x");
+}
+
+TEST(FileJobTest, RelativePathsWithoutAFolder) {
+  ScratchFolder folder;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  WriteFile("source.txt", "b a b");
+  const JobOutcome outcome = TidyWordList("source.txt", "result.txt");
+  std::filesystem::current_path(previous);
+  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\n");
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+TEST(FileJobTest, SourceLargerThanManyReads) {
+  // Several megabytes, so the file is read in many blocks.
+  std::string source;
+  for (long long i = 0; i < 400000; ++i) source += std::to_string((i * 7919) % 100003) + (i % 5 ? " " : "\r\n");
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), source);
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("source.txt")).status, JobStatus::kCompleted);
+  EXPECT_EQ(ReadFile(folder.Path("source.txt")), ReferenceTidy(source));
+}
+
+TEST(StreamFaultTest, ReadErrorPartWayWritesNothing) {
+  const std::string input = "d c b a e f g h i j k l m n o p q r s t u v w x y z";
+  for (std::size_t fail_after = 0; fail_after < input.size(); fail_after += 5) {
+    MemorySource source(input, 3, fail_after);
+    MemorySink sink;
+    JobOptions options;
+    options.read_block_size = 16;
+    EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kSourceReadFailed);
+    EXPECT_EQ(sink.bytes(), "");
+  }
+}
+
+TEST(StreamFaultTest, WriteErrorPartWay) {
+  const std::string input = "d c b a e f g h i j k l m n o p q r s t u v w x y z";
+  for (std::size_t fail_after = 0; fail_after < 78; fail_after += 7) {
+    MemorySource source(input);
+    MemorySink sink(fail_after);
+    JobOptions options;
+    options.write_buffer_size = 10;
+    EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kResultUnwritable);
+  }
+}
+
+}  // namespace
+}  // namespace lexset::test

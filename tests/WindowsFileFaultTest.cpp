@@ -1,0 +1,190 @@
+//===- WindowsFileFaultTest.cpp - File faults on Windows -----------------===//
+//
+// Runs under Wine here: read-only and hidden attributes, a file held open by
+// another program, and folder names in code page 936 whose second byte is
+// a backslash.
+//
+//===----------------------------------------------------------------------===//
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/TidyJob.h"
+#include "tests/TestSupport.h"
+
+namespace lexset::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Names of the files in `folder`, through the ANSI functions.
+Names ListAnsi(const std::string& folder) {
+  Names names;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Holds a file open with no sharing at all, as some editors do.
+HANDLE HoldExclusively(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TEST(WindowsFileTest, ReadOnlyResultIsNotReplaced) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  WriteFile(folder.Path("result.txt"), "precious");
+  ASSERT_TRUE(SetFileAttributesA(folder.Path("result.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "precious");
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+  SetFileAttributesA(folder.Path("result.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(WindowsFileTest, HiddenResultStaysHidden) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "b a");
+  WriteFile(folder.Path("result.txt"), "old");
+  ASSERT_TRUE(SetFileAttributesA(folder.Path("result.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\n");
+  EXPECT_NE(GetFileAttributesA(folder.Path("result.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+TEST(WindowsFileTest, ResultHeldOpenByAnotherProgram) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  WriteFile(folder.Path("result.txt"), "precious");
+  const HANDLE held = HoldExclusively(folder.Path("result.txt"));
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  CloseHandle(held);
+  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "precious");
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+TEST(WindowsFileTest, ResultHeldBrieflyIsWaitedFor) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "b a");
+  WriteFile(folder.Path("result.txt"), "old");
+  HANDLE held = HoldExclusively(folder.Path("result.txt"));
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const HANDLE releaser = CreateThread(
+      nullptr, 0,
+      [](void* file) -> DWORD {
+        Sleep(300);
+        CloseHandle(static_cast<HANDLE>(file));
+        return 0;
+      },
+      held, 0, nullptr);
+  ASSERT_NE(releaser, nullptr);
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  WaitForSingleObject(releaser, INFINITE);
+  CloseHandle(releaser);
+  EXPECT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\n");
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+TEST(WindowsFileTest, SourceHeldOpenByAnotherProgram) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  const HANDLE held = CreateFileA(folder.Path("source.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  CloseHandle(held);
+  EXPECT_EQ(outcome.status, JobStatus::kSourceUnreadable);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(folder.List(), Names{"source.txt"});
+}
+
+TEST(WindowsFileTest, NamesWhoseSecondByteIsABackslash) {
+  if (GetACP() != 936) GTEST_SKIP() << "needs the ANSI code page 936";
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "b a");
+  // 乗 is 81 5C and 亅 is 81 7C in code page 936. Joined by hand, since
+  // std::filesystem would reinterpret the ANSI bytes.
+  const std::string base = folder.path().string() + "\\";
+  for (const char* name : {"\x81\x5c", "\x81\x7c", "\xd5\xfb\xc0\xed\x81\x5c"}) {
+    const std::string sub = base + name;
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr)) << GetLastError();
+    for (const char* result : {"\\result.txt", "\\\x81\x5c.txt"}) {
+      for (int run = 0; run < 2; ++run) {  // a new result, then a replaced one
+        const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), sub + result);
+        ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+        EXPECT_EQ(ReadFile(sub + result), "a\r\nb\r\n");
+      }
+    }
+    EXPECT_EQ(ListAnsi(sub), (Names{"result.txt", "\x81\x5c.txt"}));
+  }
+}
+
+// Watches a folder from another thread while the job waits for a held
+// result, to see the temporary file's name.
+struct FolderWatch {
+  std::string folder;
+  Names seen;
+  volatile bool stop = false;
+
+  static DWORD WINAPI Run(void* self) {
+    auto* watch = static_cast<FolderWatch*>(self);
+    while (!watch->stop) {
+      for (const std::string& name : ListAnsi(watch->folder)) {
+        if (std::find(watch->seen.begin(), watch->seen.end(), name) == watch->seen.end()) watch->seen.push_back(name);
+      }
+      Sleep(10);
+    }
+    return 0;
+  }
+};
+
+TEST(WindowsFileTest, TemporaryFileNameAfterADoubleByteName) {
+  if (GetACP() != 936) GTEST_SKIP() << "needs the ANSI code page 936";
+  ScratchFolder folder;
+  const std::string base = folder.path().string() + "\\";
+  const std::string result = base + "\x81\x5c.txt";
+  WriteFile(folder.Path("source.txt"), "a");
+  {
+    const HANDLE file = CreateFileA(result.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+  }
+  const HANDLE held = HoldExclusively(result);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  FolderWatch watch{folder.path().string(), {}};
+  const HANDLE watcher = CreateThread(nullptr, 0, &FolderWatch::Run, &watch, 0, nullptr);
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), result);
+  watch.stop = true;
+  WaitForSingleObject(watcher, INFINITE);
+  CloseHandle(watcher);
+  CloseHandle(held);
+
+  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+  // The temporary file sat next to the result under a name of the program's own.
+  Names temporary;
+  for (const std::string& name : watch.seen) {
+    if (name != "source.txt" && name != "\x81\x5c.txt") temporary.push_back(name);
+  }
+  ASSERT_EQ(temporary.size(), 1u);
+  EXPECT_TRUE(HasTemporaryFile(temporary)) << temporary[0];
+  EXPECT_EQ(ListAnsi(folder.path().string()), (Names{"source.txt", "\x81\x5c.txt"}));
+}
+
+}  // namespace
+}  // namespace lexset::test
