@@ -1,0 +1,20 @@
+#!/bin/bash
+# Builds every target and runs every test. On a fresh Debian 12 machine, run
+# it as root: it installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+
+for preset in host host-sanitize win32 win64; do
+  echo "== build: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+echo "== tests: native"
+ctest --preset host
+echo "== tests: native, AddressSanitizer and UBSan"
+ctest --preset host-sanitize
+echo "== tests: 64-bit Windows build under Wine"
+ctest --preset win64

@@ -1,0 +1,33 @@
+#!/bin/sh
+# The command-line driver's contract, relied on by benchmarks and outside
+# checks: exit status 0 completed, 1 empty path, 2 any other problem, and
+# the window's message in UTF-8 on standard error.
+set -u
+tidy=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failed=0
+
+expect() {  # expect STATUS MESSAGE-FRAGMENT ARGS...
+  want=$1 text=$2
+  shift 2
+  "$tidy" "$@" 2>"$dir/stderr" >"$dir/stdout"
+  got=$?
+  if [ "$got" -ne "$want" ] || ! grep -q -- "$text" "$dir/stderr" || [ -s "$dir/stdout" ]; then
+    echo "FAILED: lexset-tidy $* gave $got and: $(cat "$dir/stderr")"
+    failed=1
+  fi
+}
+
+printf 'b a b\r\nA' >"$dir/source.txt"
+expect 0 '处理完毕。' "$dir/source.txt" "$dir/result.txt"
+printf 'A\r\na\r\nb\r\n' | cmp -s - "$dir/result.txt" || { echo "FAILED: wrong result bytes"; failed=1; }
+
+expect 1 '待处理文件或者结果文件名不能为空。' "" "$dir/result.txt"
+expect 1 '请选择或者输入待处理文件或者结果文件。' "$dir/source.txt" ""
+expect 2 '无法打开待处理文件' "$dir/missing.txt" "$dir/result.txt"
+expect 2 '无法写入结果文件' "$dir/source.txt" "$dir/no/result.txt"
+expect 2 'usage' "$dir/source.txt"
+
+[ "$failed" -eq 0 ] && echo "driver contract holds"
+exit "$failed"
