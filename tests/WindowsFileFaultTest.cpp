@@ -41,6 +41,12 @@ HANDLE HoldExclusively(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+DWORD WINAPI ReleaseLater(void* file) {
+  Sleep(300);
+  CloseHandle(static_cast<HANDLE>(file));
+  return 0;
+}
+
 TEST(WindowsFileTest, ReadOnlyResultIsNotReplaced) {
   ScratchFolder folder;
   WriteFile(folder.Path("source.txt"), "a");
@@ -82,16 +88,9 @@ TEST(WindowsFileTest, ResultHeldBrieflyIsWaitedFor) {
   ScratchFolder folder;
   WriteFile(folder.Path("source.txt"), "b a");
   WriteFile(folder.Path("result.txt"), "old");
-  HANDLE held = HoldExclusively(folder.Path("result.txt"));
+  const HANDLE held = HoldExclusively(folder.Path("result.txt"));
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const HANDLE releaser = CreateThread(
-      nullptr, 0,
-      [](void* file) -> DWORD {
-        Sleep(300);
-        CloseHandle(static_cast<HANDLE>(file));
-        return 0;
-      },
-      held, 0, nullptr);
+  const HANDLE releaser = CreateThread(nullptr, 0, &ReleaseLater, held, 0, nullptr);
   ASSERT_NE(releaser, nullptr);
   const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
   WaitForSingleObject(releaser, INFINITE);
