@@ -34,3 +34,34 @@ lexset_wine_prefix() {
     [ -f "$WINEPREFIX/system.reg" ] && touch "$WINEPREFIX/.lexset-ready"
   ) 9>"$WINEPREFIX.lock"
 }
+
+# Starts a virtual X display of its own and points DISPLAY at it.
+lexset_start_xvfb() {
+  local display_file
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  LEXSET_XVFB_PID=$!
+  for _ in $(seq 200); do
+    [ -s "$display_file" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$(cat "$display_file")"
+  rm -f "$display_file"
+}
+
+# Ends every Wine process of the prefix, and the virtual display if one was
+# started.
+lexset_stop_wine() {
+  "$WINESERVER" -k 2>/dev/null || true
+  if [ -n "${LEXSET_XVFB_PID:-}" ]; then
+    kill "$LEXSET_XVFB_PID" 2>/dev/null || true
+    LEXSET_XVFB_PID=
+  fi
+}
+
+# The Windows path of a file, through Wine's Z: drive.
+lexset_windows_path() {
+  local path
+  path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+  printf 'Z:%s' "${path//\//\\}"
+}

@@ -1,0 +1,21 @@
+//===- GuiTests.h - The groups of GUI checks -----------------------------===//
+#pragma once
+
+#include <vector>
+
+namespace gui {
+
+struct TestGroup {
+  const char* name;
+  void (*run)();
+};
+
+std::vector<TestGroup> MainDialogGroups();
+
+inline std::vector<TestGroup> AllGroups() {
+  std::vector<TestGroup> groups;
+  for (const auto& list : {MainDialogGroups()}) groups.insert(groups.end(), list.begin(), list.end());
+  return groups;
+}
+
+}  // namespace gui

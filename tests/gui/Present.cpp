@@ -1,0 +1,50 @@
+//===- Present.cpp - Brings lexset's window forward for a screenshot -----===//
+//
+// usage: lexset-present
+//
+// Waits for the main window, makes it the active window (no X window has the
+// focus on a virtual display, so the caption would stay grey), and prints
+// its screen rectangle as "WIDTHxHEIGHT+X+Y" for the screenshot tool.
+//
+//===----------------------------------------------------------------------===//
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+BOOL CALLBACK FindMainDialog(HWND window, LPARAM param) {
+  if (IsWindowVisible(window) && GetDlgItem(window, 1001) != nullptr && GetDlgItem(window, 1002) != nullptr) {
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int main() {
+  HWND dialog = nullptr;
+  for (int i = 0; i < 1500 && dialog == nullptr; ++i) {
+    EnumWindows(&FindMainDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) Sleep(20);
+  }
+  if (dialog == nullptr) {
+    std::fprintf(stderr, "lexset's window did not appear\n");
+    return 1;
+  }
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored);
+  SetForegroundWindow(GetDesktopWindow());
+  Sleep(100);
+  SetForegroundWindow(dialog);
+  Sleep(100);
+  // Wine may hold the caption grey while no X window has the focus, even
+  // for the foreground window; this draws it active.
+  SendMessageTimeoutA(dialog, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  Sleep(300);
+  RECT rect;
+  GetWindowRect(dialog, &rect);
+  std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+  return 0;
+}

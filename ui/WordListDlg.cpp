@@ -1,0 +1,93 @@
+//===- WordListDlg.cpp - The main window ---------------------------------===//
+#include "ui/WordListDlg.h"
+
+#include <shellapi.h>
+
+#include "core/JobMessages.h"
+#include "ui/WordListJob.h"
+#include "ui/framework/FileDialog.h"
+#include "ui/framework/PaintDC.h"
+#include "ui/framework/WinApp.h"
+
+namespace {
+
+constexpr char kFileFilter[] = "Text File (*.txt)|*.txt|Word File (*.doc)|*.doc|All Files (*.*)|*.*||";
+constexpr char kEmptyResultPath[] = "结果文件名不能为空。\r\n请先生成结果文件。";
+
+}  // namespace
+
+CWordListDlg::CWordListDlg(CWnd* parent) : CDialog(CWordListDlg::IDD, parent) {
+  m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP));
+}
+
+void CWordListDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Text(pDX, IDC_SOURCE_PATH, m_strSource);
+  DDX_Text(pDX, IDC_RESULT_PATH, m_strResult);
+}
+
+BEGIN_MESSAGE_MAP(CWordListDlg, CDialog)
+  ON_WM_SYSCOMMAND()
+  ON_WM_PAINT()
+  ON_WM_QUERYDRAGICON()
+  ON_BN_CLICKED(IDC_BROWSE_SOURCE, OnBrowseSource)
+  ON_BN_CLICKED(IDC_BROWSE_RESULT, OnBrowseResult)
+  ON_BN_CLICKED(IDC_OPEN_RESULT, OnOpenResult)
+END_MESSAGE_MAP()
+
+BOOL CWordListDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  return TRUE;  // the first control that takes the focus, Start, gets it
+}
+
+// Start: the dialog stays open for the next job.
+void CWordListDlg::OnOK() {
+  UpdateData(TRUE);
+  RunWordListJob(m_strSource, m_strResult, this);
+}
+
+void CWordListDlg::OnCancel() { CDialog::OnCancel(); }
+
+void CWordListDlg::OnSysCommand(UINT nID, LPARAM lParam) { CDialog::OnSysCommand(nID, lParam); }
+
+// Draws the icon while the window is minimised.
+void CWordListDlg::OnPaint() {
+  if (!IsIconic()) {
+    CDialog::OnPaint();
+    return;
+  }
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+  RECT rect;
+  GetClientRect(&rect);
+  const int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (rect.bottom - rect.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+  dc.DrawIcon(x, y, m_hIcon);
+}
+
+// The cursor shown while the minimised window is dragged.
+HCURSOR CWordListDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CWordListDlg::OnBrowseSource() { BrowseInto(IDC_SOURCE_PATH); }
+
+// The same Open dialog: a result file can be browsed to only if it exists; a
+// new one is named by typing its path.
+void CWordListDlg::OnBrowseResult() { BrowseInto(IDC_RESULT_PATH); }
+
+void CWordListDlg::BrowseInto(int id) {
+  CFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST | OFN_EXPLORER, kFileFilter, this);
+  if (dialog.DoModal() == IDOK) SetDlgItemText(id, dialog.GetPathName());
+}
+
+void CWordListDlg::OnOpenResult() {
+  UpdateData(TRUE);
+  if (m_strResult.IsEmpty()) {
+    MessageBox(kEmptyResultPath, lexset::kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  ::ShellExecuteA(nullptr, "open", m_strResult, nullptr, nullptr, SW_SHOW);
+}

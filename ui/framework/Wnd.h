@@ -1,0 +1,47 @@
+//===- Wnd.h - CWnd: a window of the framework ---------------------------===//
+#pragma once
+
+#include <windows.h>
+
+#include "ui/framework/CmdTarget.h"
+#include "ui/framework/Menu.h"
+#include "ui/framework/String.h"
+
+// A window handle with the few operations the dialogs use, and the hook
+// through which its messages reach the message map.
+class CWnd : public CCmdTarget {
+ public:
+  CWnd() = default;
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+  }
+  void SetDlgItemText(int id, LPCSTR text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
+  // The text of a child control, however long.
+  CString GetDlgItemText(int id) const;
+  BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+  void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const {
+    return ::MessageBoxA(m_hWnd, text, caption, type);
+  }
+  // The window's system menu, or null if it has none. With bRevert the menu
+  // is reset to the system's and null is returned.
+  CMenu* GetSystemMenu(BOOL bRevert);
+
+  HWND m_hWnd = nullptr;
+
+ protected:
+  // Asks for the system's default handling of the message being handled,
+  // once the handler returns.
+  void Default() { m_defaultRequested = true; }
+
+  // Set by Default(); read and cleared by the window procedure.
+  bool m_defaultRequested = false;
+
+ private:
+  CMenu m_systemMenu;
+};
