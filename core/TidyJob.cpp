@@ -15,7 +15,10 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
   WordSet words;
   {
     WordScanner scanner(options.read_block_size);
-    if (!scanner.ScanAll(source, [&words](std::string_view word) { words.Insert(word); })) {
+    auto insert = [&words](const std::string_view* batch, std::size_t count) {
+      if (words.InsertMany(batch, count) != count) throw std::bad_alloc();
+    };
+    if (!scanner.ScanAll(source, insert)) {
       return JobStatus::kSourceReadFailed;
     }
   }

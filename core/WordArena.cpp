@@ -43,11 +43,21 @@ WordArena::Pos WordArena::Append(std::string_view word) {
   return block.first + static_cast<Pos>(offset);
 }
 
-void WordArena::AddBlock(std::size_t record_size) {
-  // Blocks grow from 64 KiB to one chunk so that small lists stay small; a
-  // record larger than a chunk gets a block of its own.
+// Blocks grow from 64 KiB to one chunk so that small lists stay small; a
+// record larger than a chunk gets a block of its own.
+std::size_t WordArena::NextBlockSize(std::size_t record_size) const {
   std::size_t size = blocks_.empty() ? kFirstBlockSize : std::min(kChunkSize, blocks_.back().size * 2);
   if (record_size > size) size = record_size <= kChunkSize ? kChunkSize : record_size;
+  return size;
+}
+
+std::size_t WordArena::GrowthFor(std::size_t size) const {
+  const std::size_t record_size = LengthHeaderSize(size) + size;
+  return static_cast<std::size_t>(limit_ - cursor_) >= record_size ? 0 : NextBlockSize(record_size);
+}
+
+void WordArena::AddBlock(std::size_t record_size) {
+  const std::size_t size = NextBlockSize(record_size);
   const std::size_t chunks = (size + kChunkSize - 1) / kChunkSize;
   if (chunk_base_.size() + chunks > kMaxChunks) throw std::bad_alloc();
 

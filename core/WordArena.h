@@ -36,6 +36,17 @@ class WordArena {
     return {reinterpret_cast<const char*>(record), size};
   }
 
+  // Asks for the record at `pos` to be fetched into the cache.
+  void Prefetch(Pos pos) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(chunk_base_[pos >> kChunkBits] + (pos & kChunkMask));
+#endif
+  }
+
+  // Bytes the next Append of a word of `size` bytes would take from the heap
+  // beyond what is reserved now.
+  std::size_t GrowthFor(std::size_t size) const;
+
   // Calls visit(pos, word) for every word, in the order they were appended.
   template <class Visit>
   void ForEach(Visit&& visit) const {
@@ -74,6 +85,7 @@ class WordArena {
 
   // Starts a block with room for at least `record_size` bytes.
   void AddBlock(std::size_t record_size);
+  std::size_t NextBlockSize(std::size_t record_size) const;
 
   std::vector<Block> blocks_;
   // For each chunk (1 MiB of positions), the address of its first position.

@@ -1,66 +1,106 @@
 //===- WordSet.cpp - The distinct words of a word list -------------------===//
 #include "core/WordSet.h"
 
+#include <algorithm>
 #include <new>
 
+#include "core/WordCompare.h"
 #include "core/WordHash.h"
 
 namespace lexset {
 namespace {
 
-constexpr std::size_t kMinCapacity = 1024;
-constexpr unsigned kMaxSlotBits = sizeof(std::size_t) == 4 ? 28 : 31;
+constexpr unsigned kMinSlotBits = 10;
+constexpr unsigned kMaxSlotBits = sizeof(std::size_t) == 4 ? 27 : 31;
 
-std::uint32_t TagOf(std::string_view word) {
-  return static_cast<std::uint32_t>(HashWord(word) >> 32) | 1u;
-}
+std::uint32_t TagOf(std::string_view word) { return static_cast<std::uint32_t>(HashWord(word) >> 32) | 1u; }
 
 }  // namespace
 
-WordSet::WordSet() = default;
+WordSet::WordSet(std::size_t memory_limit) : limit_(memory_limit) {}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
-  return arena_.BytesReserved() + capacity_ * sizeof(WordEntry);
+  return arena_.BytesReserved() + capacity_ * sizeof(Slot) + (sorted_ ? count_ * sizeof(SortEntry) : 0);
+}
+
+void WordSet::CheckRoomFor(std::size_t size) const {
+  if (count_ == 0 || limit_ == kNoLimit) return;
+  // What the set will need at its peak: the arena, and the larger of the
+  // table and the array the words are sorted in, which replaces it.
+  const std::size_t arena = arena_.BytesReserved() + arena_.GrowthFor(size);
+  const std::size_t order = std::max(capacity_ * sizeof(Slot), (count_ + 1) * sizeof(SortEntry));
+  if (arena > limit_ || order > limit_ - arena) throw std::bad_alloc();
+}
+
+std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count) {
+  std::size_t done = 0;
+  try {
+    while (done < count) {
+      if (!hashing_) {
+        InsertInOrder(words[done]);
+        ++done;
+        continue;
+      }
+      // Hash a batch first and ask for the slots of all of them, so that
+      // the cache misses overlap instead of coming one after another.
+      const std::size_t batch = std::min(count - done, kBatch);
+      std::uint32_t tags[kBatch];
+      for (std::size_t i = 0; i < batch; ++i) {
+        tags[i] = TagOf(words[done + i]);
+        Prefetch(&slots_[tags[i] >> shift_]);
+      }
+      for (std::size_t i = 0; i < batch; ++i) {
+        InsertHashed(words[done], tags[i]);
+        ++done;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return done;
 }
 
 void WordSet::Insert(std::string_view word) {
-  if (!hashing_) {
-    if (count_ != 0) {
-      const int order = word.compare(arena_.WordAt(last_));
-      if (order == 0) return;
-      if (order < 0) {
-        StartHashing();
-        Insert(word);
-        return;
-      }
-    }
-    last_ = arena_.Append(word);
-    ++count_;
-    return;
-  }
+  if (InsertMany(&word, 1) != 1) throw std::bad_alloc();
+}
 
-  const std::uint32_t tag = TagOf(word);
+void WordSet::InsertInOrder(std::string_view word) {
+  if (count_ != 0) {
+    const int order = word.compare(arena_.WordAt(last_));
+    if (order == 0) return;
+    if (order < 0) {
+      StartHashing();
+      InsertHashed(word, TagOf(word));
+      return;
+    }
+  }
+  CheckRoomFor(word.size());
+  last_ = arena_.Append(word);
+  ++count_;
+}
+
+void WordSet::InsertHashed(std::string_view word, std::uint32_t tag) {
   const std::size_t mask = capacity_ - 1;
   std::size_t slot = tag >> shift_;
   for (;;) {
-    const WordEntry& entry = entries_[slot];
-    if (entry.key == 0) break;
-    if (entry.key == tag && arena_.WordAt(entry.pos) == word) return;
+    const Slot& s = slots_[slot];
+    if (s.tag == 0) break;
+    if (s.tag == tag && SameWord(arena_.WordAt(s.pos), word)) return;
     slot = (slot + 1) & mask;
   }
   if (count_ >= max_count_) {
     Grow();
     slot = FreeSlot(tag);
   }
-  entries_[slot] = WordEntry{tag, arena_.Append(word)};
+  CheckRoomFor(word.size());
+  slots_[slot] = Slot{tag, arena_.Append(word)};
   ++count_;
 }
 
 std::size_t WordSet::FreeSlot(std::uint32_t tag) const {
   const std::size_t mask = capacity_ - 1;
   std::size_t slot = tag >> shift_;
-  while (entries_[slot].key != 0) slot = (slot + 1) & mask;
+  while (slots_[slot].tag != 0) slot = (slot + 1) & mask;
   return slot;
 }
 
@@ -70,58 +110,65 @@ void WordSet::Grow() {
   const unsigned bits = 32 - shift_ + 1;
   if (bits > kMaxSlotBits) throw std::bad_alloc();
   const std::size_t capacity = std::size_t{1} << bits;
-  std::unique_ptr<WordEntry[]> old(new WordEntry[capacity]());
-  old.swap(entries_);
+  // Both tables exist while the slots move.
+  if (limit_ != kNoLimit) {
+    const std::size_t need = arena_.BytesReserved() + (capacity_ + capacity) * sizeof(Slot);
+    if (need > limit_) throw std::bad_alloc();
+  }
+  std::unique_ptr<Slot[]> old(new Slot[capacity]());
+  old.swap(slots_);
   const std::size_t old_capacity = capacity_;
   capacity_ = capacity;
   shift_ = 32 - bits;
   max_count_ = capacity - capacity / 4;
   for (std::size_t i = 0; i < old_capacity; ++i) {
-    if (old[i].key != 0) entries_[FreeSlot(old[i].key)] = old[i];
+    if (old[i].tag != 0) slots_[FreeSlot(old[i].tag)] = old[i];
   }
 }
 
 // Builds the hash table over the words stored so far, all in order.
 void WordSet::StartHashing() {
-  std::size_t capacity = kMinCapacity;
-  unsigned bits = 10;
-  while (capacity - capacity / 4 <= count_) {
-    capacity *= 2;
-    ++bits;
-  }
+  unsigned bits = kMinSlotBits;
+  while ((std::size_t{1} << bits) - (std::size_t{1} << bits) / 4 <= count_) ++bits;
   if (bits > kMaxSlotBits) throw std::bad_alloc();
-  entries_.reset(new WordEntry[capacity]());
+  const std::size_t capacity = std::size_t{1} << bits;
+  if (limit_ != kNoLimit && arena_.BytesReserved() + capacity * sizeof(Slot) > limit_) throw std::bad_alloc();
+  slots_.reset(new Slot[capacity]());
   capacity_ = capacity;
   shift_ = 32 - bits;
   max_count_ = capacity - capacity / 4;
   arena_.ForEach([this](WordArena::Pos pos, std::string_view word) {
     const std::uint32_t tag = TagOf(word);
-    entries_[FreeSlot(tag)] = WordEntry{tag, pos};
+    slots_[FreeSlot(tag)] = Slot{tag, pos};
   });
   hashing_ = true;
 }
 
 void WordSet::Sort() {
-  if (sorted_ || !hashing_) {
-    sorted_ = true;
+  if (is_sorted_ || !hashing_) {
+    is_sorted_ = true;
     return;
   }
-  // Reuse the table as the array to sort. The arena is walked in storage
-  // order, which reads memory sequentially.
+  // The table is no longer needed; its memory goes to the sort. The arena
+  // is read in storage order, which reads memory sequentially.
+  slots_.reset();
+  capacity_ = 0;
+  sorted_.reset(new SortEntry[count_]);
   std::size_t n = 0;
   arena_.ForEach([&](WordArena::Pos pos, std::string_view word) {
-    entries_[n++] = WordEntry{KeyAt(word, 0), pos};
+    sorted_[n++] = SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};
   });
-  SortWordEntries(entries_.get(), n, arena_);
-  sorted_ = true;
+  SortEntries(sorted_.get(), n, arena_);
+  is_sorted_ = true;
 }
 
 void WordSet::Clear() {
   arena_.Clear();
-  entries_.reset();
+  slots_.reset();
+  sorted_.reset();
   count_ = 0;
   hashing_ = false;
-  sorted_ = false;
+  is_sorted_ = false;
   last_ = 0;
   capacity_ = 0;
   shift_ = 32;

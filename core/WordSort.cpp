@@ -1,11 +1,11 @@
 //===- WordSort.cpp - Sorting distinct words held in an arena ------------===//
 //
-// A most-significant-digit radix sort that looks at four bytes at a time:
+// A most-significant-digit radix sort that looks at eight bytes at a time:
 // entries are ordered by their cached key with an in-place byte radix sort;
 // each run of equal keys is then split into the words that end within those
-// four bytes (prefixes of the rest, ordered by length) and the words that go
-// on, which get the next four bytes as their key and are sorted the same way.
-// Runs are kept on an explicit work list, so words with very long common
+// eight bytes (prefixes of the rest, so ordered by size) and the words that
+// go on, which get their next eight bytes as key and are sorted the same
+// way. Runs wait on an explicit work list, so words with very long common
 // prefixes cannot exhaust the stack.
 //
 //===----------------------------------------------------------------------===//
@@ -19,11 +19,11 @@ namespace lexset {
 namespace {
 
 // Below this size a comparison sort beats another radix pass.
-constexpr std::size_t kSmallRun = 24;
+constexpr std::size_t kSmallRun = 32;
 
-void InsertionSortByKey(WordEntry* a, std::size_t n) {
+void InsertionSortByKey(SortEntry* a, std::size_t n) {
   for (std::size_t i = 1; i < n; ++i) {
-    const WordEntry x = a[i];
+    const SortEntry x = a[i];
     std::size_t j = i;
     for (; j > 0 && a[j - 1].key > x.key; --j) a[j] = a[j - 1];
     a[j] = x;
@@ -31,28 +31,32 @@ void InsertionSortByKey(WordEntry* a, std::size_t n) {
 }
 
 // Orders entries by key, one byte of the key at a time from `shift` down.
-void SortByKey(WordEntry* a, std::size_t n, int shift) {
-  if (n < kSmallRun) {
-    InsertionSortByKey(a, n);
-    return;
-  }
-  std::size_t count[256] = {};
-  for (std::size_t i = 0; i < n; ++i) ++count[(a[i].key >> shift) & 0xFF];
+void SortByKey(SortEntry* a, std::size_t n, int shift) {
+  for (;;) {
+    if (n < kSmallRun) {
+      InsertionSortByKey(a, n);
+      return;
+    }
+    std::size_t count[256] = {};
+    for (std::size_t i = 0; i < n; ++i) ++count[(a[i].key >> shift) & 0xFF];
+    // All entries share this byte: go straight on to the next.
+    if (count[(a[0].key >> shift) & 0xFF] == n) {
+      if (shift == 0) return;
+      shift -= 8;
+      continue;
+    }
 
-  std::size_t next[256];
-  std::size_t end[256];
-  std::size_t sum = 0;
-  for (int b = 0; b < 256; ++b) {
-    next[b] = sum;
-    sum += count[b];
-    end[b] = sum;
-  }
-  // One byte value throughout: nothing to move at this byte.
-  const bool single = count[(a[0].key >> shift) & 0xFF] == n;
-  if (!single) {
+    std::size_t next[256];
+    std::size_t end[256];
+    std::size_t sum = 0;
+    for (int b = 0; b < 256; ++b) {
+      next[b] = sum;
+      sum += count[b];
+      end[b] = sum;
+    }
     for (int b = 0; b < 256; ++b) {
       while (next[b] < end[b]) {
-        WordEntry x = a[next[b]];
+        SortEntry x = a[next[b]];
         int digit = (x.key >> shift) & 0xFF;
         while (digit != b) {
           std::swap(x, a[next[digit]++]);
@@ -61,24 +65,25 @@ void SortByKey(WordEntry* a, std::size_t n, int shift) {
         a[next[b]++] = x;
       }
     }
-  }
-  if (shift == 0) return;
-  std::size_t begin = 0;
-  for (int b = 0; b < 256; ++b) {
-    if (count[b] > 1) SortByKey(a + begin, count[b], shift - 8);
-    begin += count[b];
+    if (shift == 0) return;
+    std::size_t begin = 0;
+    for (int b = 0; b < 256; ++b) {
+      if (count[b] > 1) SortByKey(a + begin, count[b], shift - 8);
+      begin += count[b];
+    }
+    return;
   }
 }
 
 struct Run {
-  WordEntry* begin;
+  SortEntry* begin;
   std::size_t count;
   std::size_t depth;  // bytes all words of the run share; keys are taken from here
 };
 
 }  // namespace
 
-void SortWordEntries(WordEntry* entries, std::size_t count, const WordArena& arena) {
+void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena) {
   std::vector<Run> work;
   work.push_back(Run{entries, count, 0});
 
@@ -87,31 +92,27 @@ void SortWordEntries(WordEntry* entries, std::size_t count, const WordArena& are
     work.pop_back();
 
     if (run.count < kSmallRun) {
-      std::sort(run.begin, run.begin + run.count, [&arena](const WordEntry& a, const WordEntry& b) {
+      std::sort(run.begin, run.begin + run.count, [&arena](const SortEntry& a, const SortEntry& b) {
         if (a.key != b.key) return a.key < b.key;
         return arena.WordAt(a.pos) < arena.WordAt(b.pos);
       });
       continue;
     }
 
-    SortByKey(run.begin, run.count, 24);
+    SortByKey(run.begin, run.count, 56);
 
-    const std::size_t next_depth = run.depth + 4;
-    WordEntry* const stop = run.begin + run.count;
-    for (WordEntry* group = run.begin; group < stop;) {
-      WordEntry* group_end = group + 1;
+    const std::size_t next_depth = run.depth + 8;
+    SortEntry* const stop = run.begin + run.count;
+    for (SortEntry* group = run.begin; group < stop;) {
+      SortEntry* group_end = group + 1;
       while (group_end < stop && group_end->key == group->key) ++group_end;
       if (group_end - group > 1) {
         // Words that end within the key are prefixes of the others in the
-        // group; at most four of them (one per length), shortest first.
-        WordEntry* goes_on = std::partition(group, group_end, [&](const WordEntry& e) {
-          return arena.WordAt(e.pos).size() <= next_depth;
-        });
-        std::sort(group, goes_on, [&arena](const WordEntry& a, const WordEntry& b) {
-          return arena.WordAt(a.pos).size() < arena.WordAt(b.pos).size();
-        });
+        // group, so shorter ones come first; at most eight, one per size.
+        SortEntry* goes_on = std::partition(group, group_end, [&](const SortEntry& e) { return e.size <= next_depth; });
+        std::sort(group, goes_on, [](const SortEntry& a, const SortEntry& b) { return a.size < b.size; });
         if (group_end - goes_on > 1) {
-          for (WordEntry* e = goes_on; e < group_end; ++e) e->key = KeyAt(arena.WordAt(e->pos), next_depth);
+          for (SortEntry* e = goes_on; e < group_end; ++e) e->key = KeyAt(arena.WordAt(e->pos), next_depth);
           work.push_back(Run{goes_on, static_cast<std::size_t>(group_end - goes_on), next_depth});
         }
       }
