@@ -7,6 +7,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <string_view>
+
 namespace lexset {
 
 // Space, tab, line feed, vertical tab, form feed and carriage return.
@@ -19,7 +21,6 @@ constexpr bool IsSeparator(unsigned char byte) {
 constexpr unsigned char kEndOfText = 0x1A;
 
 // Every word of the result is followed by CR LF on disk.
-constexpr char kLineEnd[] = "\r\n";
-constexpr unsigned kLineEndSize = 2;
+constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace lexset

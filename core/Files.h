@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/ByteStreams.h"
+#include "core/RunStorage.h"
 
 namespace lexset {
 
@@ -58,16 +59,50 @@ class ReplacementFile final : public ByteSink {
 
   const std::string& error() const { return error_; }
   const std::string& temporary_path() const { return temporary_path_; }
+  // The folder of the target, links followed, with its last separator: where
+  // the job's other temporary files belong. Empty for the current folder.
+  const std::string& folder() const { return folder_; }
 
  private:
   std::intptr_t handle_ = -1;
   std::string target_;          // the file to replace, links followed
   std::string temporary_path_;  // empty once committed or discarded
+  std::string folder_;
   bool target_exists_ = false;
+  std::string error_;
+};
+
+// A temporary file for intermediate data, written and then read back. It
+// has no name the user could come across: the system removes it when it is
+// closed, also if the program is killed.
+class ScratchFile final : public RunFile {
+ public:
+  ScratchFile() = default;
+  ~ScratchFile() override;
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  // Creates the file in `folder` (as ReplacementFile::folder() gives it).
+  bool Create(const std::string& folder);
+  bool Write(const char* data, std::size_t size) override;
+  // Ends the writing; reading starts from the beginning.
+  bool Rewind() override;
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override;
+  void Close();
+
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::intptr_t handle_ = -1;
   std::string error_;
 };
 
 // The prefix of every temporary file name the program makes.
 constexpr char kTemporaryFilePrefix[] = ".~lexset-";
+
+// Removes temporary files of the program in `folder` (as ReplacementFile::
+// folder() gives it) that a run killed part-way left behind: names the
+// program makes and nothing else, not in use, and untouched for a minute.
+void RemoveLeftovers(const std::string& folder);
 
 }  // namespace lexset

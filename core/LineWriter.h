@@ -14,20 +14,22 @@ namespace lexset {
 // Collects lines in one large buffer and hands it to the sink when full.
 class LineWriter {
  public:
-  LineWriter(ByteSink& sink, std::size_t buffer_size) : sink_(sink), buffer_(buffer_size) {}
+  // Lines end with CR LF, as in the result, unless `line_end` says otherwise.
+  LineWriter(ByteSink& sink, std::size_t buffer_size, std::string_view line_end = kLineEnd)
+      : sink_(sink), buffer_(buffer_size), line_end_(line_end) {}
 
   // Appends `word` and a line end. Returns false once the sink has failed.
   bool PutLine(std::string_view word) {
-    const std::size_t size = word.size() + kLineEndSize;
+    const std::size_t size = word.size() + line_end_.size();
     if (buffer_.size() - used_ < size) {
       if (!Flush()) return false;
       if (size > buffer_.size()) {
-        return sink_.Write(word.data(), word.size()) && sink_.Write(kLineEnd, kLineEndSize);
+        return sink_.Write(word.data(), word.size()) && sink_.Write(line_end_.data(), line_end_.size());
       }
     }
     char* out = buffer_.data() + used_;
     std::memcpy(out, word.data(), word.size());
-    std::memcpy(out + word.size(), kLineEnd, kLineEndSize);
+    std::memcpy(out + word.size(), line_end_.data(), line_end_.size());
     used_ += size;
     return true;
   }
@@ -43,6 +45,7 @@ class LineWriter {
  private:
   ByteSink& sink_;
   std::vector<char> buffer_;
+  std::string_view line_end_;
   std::size_t used_ = 0;
 };
 

@@ -1,34 +1,70 @@
 //===- TidyJob.cpp - Turning a word list into its distinct words, sorted -===//
 #include "core/TidyJob.h"
 
+#include <memory>
 #include <new>
+#include <utility>
 #include <stdexcept>
 
 #include "core/Files.h"
+#include "core/SystemMemory.h"
 #include "core/LineWriter.h"
 #include "core/WordScanner.h"
 #include "core/WordSet.h"
 
 namespace lexset {
 
-JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options) {
-  WordSet words;
+JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options, RunStorage* runs,
+                    std::string* run_error) {
+  const std::size_t limit = runs == nullptr             ? WordSet::kNoLimit
+                            : options.memory_limit != 0 ? options.memory_limit
+                                                        : DefaultMemoryLimit();
+  DistinctWords words(limit, runs);
+  JobStatus status = JobStatus::kCompleted;
   {
     WordScanner scanner(options.read_block_size);
-    auto insert = [&words](const std::string_view* batch, std::size_t count) {
-      if (words.InsertMany(batch, count) != count) throw std::bad_alloc();
+    bool spilled = true;
+    auto add = [&](const std::string_view* batch, std::size_t count) {
+      if (spilled && !words.Add(batch, count)) spilled = false;
     };
-    if (!scanner.ScanAll(source, insert)) {
-      return JobStatus::kSourceReadFailed;
+    if (!scanner.ScanAll(source, add)) status = JobStatus::kSourceReadFailed;
+    else if (!spilled) status = JobStatus::kResultUnwritable;
+  }
+  if (status == JobStatus::kCompleted) {
+    LineWriter writer(sink, options.write_buffer_size);
+    switch (words.WriteSorted(writer)) {
+      case DistinctWords::Written::kDone:
+        if (!writer.Flush()) status = JobStatus::kResultUnwritable;
+        break;
+      case DistinctWords::Written::kOutputFailed:
+      case DistinctWords::Written::kRunFailed:
+        status = JobStatus::kResultUnwritable;
+        break;
     }
   }
-  words.Sort();
-  LineWriter writer(sink, options.write_buffer_size);
-  const bool written = words.ForEachSorted([&writer](std::string_view word) { return writer.PutLine(word); });
-  return written && writer.Flush() ? JobStatus::kCompleted : JobStatus::kResultUnwritable;
+  if (run_error != nullptr) *run_error = words.run_error();
+  if (options.stats != nullptr) *options.stats = words.stats();
+  return status;
 }
 
 namespace {
+
+// Run files go next to the result, where the user has chosen to have room.
+class ScratchStorage final : public RunStorage {
+ public:
+  explicit ScratchStorage(std::string folder) : folder_(std::move(folder)) {}
+  std::unique_ptr<RunFile> Create() override {
+    auto file = std::make_unique<ScratchFile>();
+    if (file->Create(folder_)) return file;
+    error_ = file->error();
+    return nullptr;
+  }
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::string folder_;
+  std::string error_;
+};
 
 JobOutcome RunJob(const std::string& source, const std::string& result, const JobOptions& options) {
   if (source.empty() || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
@@ -40,11 +76,13 @@ JobOutcome RunJob(const std::string& source, const std::string& result, const Jo
   ReplacementFile out;
   if (!out.Create(result)) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
 
-  switch (const JobStatus status = TidyWords(in, out, options)) {
+  ScratchStorage runs(out.folder());
+  std::string run_error;
+  switch (const JobStatus status = TidyWords(in, out, options, &runs, &run_error)) {
     case JobStatus::kSourceReadFailed:
       return JobOutcome{status, source, in.error()};
     case JobStatus::kResultUnwritable:
-      return JobOutcome{status, result, out.error()};
+      return JobOutcome{status, result, run_error.empty() ? out.error() : run_error};
     default:
       break;
   }

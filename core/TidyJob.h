@@ -5,6 +5,8 @@
 #include <string>
 
 #include "core/ByteStreams.h"
+#include "core/DistinctWords.h"
+#include "core/RunStorage.h"
 
 namespace lexset {
 
@@ -28,13 +30,21 @@ struct JobOutcome {
 struct JobOptions {
   std::size_t read_block_size = std::size_t{1} << 20;
   std::size_t write_buffer_size = std::size_t{1} << 20;
+  // Bytes the distinct words may take in memory before they go to run
+  // files; 0 for the system's default.
+  std::size_t memory_limit = 0;
+  // Receives the figures of the job's run files, when not null.
+  SpillStats* stats = nullptr;
 };
 
 // Reads every word of `source` and writes the distinct words to `sink` in
-// ascending byte order, each followed by CR LF. Returns kCompleted,
-// kSourceReadFailed (nothing has been written then) or kResultUnwritable.
+// ascending byte order, each followed by CR LF. Words beyond the memory limit
+// go to run files in `runs`; without it, running out of memory ends the job.
+// Returns kCompleted, kSourceReadFailed (nothing has been written then) or
+// kResultUnwritable (then *run_error holds why, if a run file failed).
 // Throws std::bad_alloc when memory runs out.
-JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options = {});
+JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options = {}, RunStorage* runs = nullptr,
+                    std::string* run_error = nullptr);
 
 // The whole job on files: the result is replaced only once its new content
 // is complete on disk, and left exactly as it was on every failure. Source

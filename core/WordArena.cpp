@@ -19,7 +19,8 @@ std::size_t LengthHeaderSize(std::size_t size) {
 
 }  // namespace
 
-WordArena::WordArena() = default;
+WordArena::WordArena(std::size_t first_block_size)
+    : first_block_size_(std::clamp<std::size_t>(first_block_size, 64, kChunkSize)) {}
 WordArena::~WordArena() = default;
 
 WordArena::Pos WordArena::Append(std::string_view word) {
@@ -46,7 +47,7 @@ WordArena::Pos WordArena::Append(std::string_view word) {
 // Blocks grow from 64 KiB to one chunk so that small lists stay small; a
 // record larger than a chunk gets a block of its own.
 std::size_t WordArena::NextBlockSize(std::size_t record_size) const {
-  std::size_t size = blocks_.empty() ? kFirstBlockSize : std::min(kChunkSize, blocks_.back().size * 2);
+  std::size_t size = blocks_.empty() ? first_block_size_ : std::min(kChunkSize, blocks_.back().size * 2);
   if (record_size > size) size = record_size <= kChunkSize ? kChunkSize : record_size;
   return size;
 }

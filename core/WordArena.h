@@ -19,7 +19,9 @@ class WordArena {
  public:
   using Pos = std::uint32_t;
 
-  WordArena();
+  // `first_block_size`: the size of the first block; later blocks double up
+  // to a chunk.
+  explicit WordArena(std::size_t first_block_size = kFirstBlockSize);
   ~WordArena();
   WordArena(const WordArena&) = delete;
   WordArena& operator=(const WordArena&) = delete;
@@ -43,6 +45,9 @@ class WordArena {
 #endif
   }
 
+  // Whether a word of `size` bytes fits the current block.
+  bool Fits(std::size_t size) const { return static_cast<std::size_t>(limit_ - cursor_) >= size + kMaxHeaderSize; }
+
   // Bytes the next Append of a word of `size` bytes would take from the heap
   // beyond what is reserved now.
   std::size_t GrowthFor(std::size_t size) const;
@@ -61,6 +66,31 @@ class WordArena {
     }
   }
 
+  // Walks the words in the order they were appended, one at a time.
+  class Cursor {
+   public:
+    explicit Cursor(const WordArena& arena) : arena_(arena) {}
+    // Moves to the next word; false after the last.
+    bool Next(std::string_view* word) {
+      while (block_ < arena_.blocks_.size()) {
+        const Block& block = arena_.blocks_[block_];
+        if (offset_ < block.used) {
+          *word = arena_.WordAt(block.first + static_cast<Pos>(offset_));
+          offset_ = static_cast<std::size_t>(word->data() + word->size() - block.data.get());
+          return true;
+        }
+        ++block_;
+        offset_ = 0;
+      }
+      return false;
+    }
+
+   private:
+    const WordArena& arena_;
+    std::size_t block_ = 0;
+    std::size_t offset_ = 0;
+  };
+
   // Bytes taken from the heap, bookkeeping included.
   std::size_t BytesReserved() const {
     return reserved_ + blocks_.capacity() * sizeof(Block) + chunk_base_.capacity() * sizeof(const char*);
@@ -74,7 +104,12 @@ class WordArena {
   static constexpr std::size_t kChunkSize = std::size_t{1} << kChunkBits;
   static constexpr std::uint32_t kChunkMask = kChunkSize - 1;
   static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kChunkBits);
+  static constexpr std::size_t kMaxHeaderSize = 5;  // the length of a word under 4 GiB
+
+ public:
   static constexpr std::size_t kFirstBlockSize = 64 * 1024;
+
+ private:
 
   struct Block {
     std::unique_ptr<char[]> data;
@@ -91,6 +126,7 @@ class WordArena {
   // For each chunk (1 MiB of positions), the address of its first position.
   // A block larger than a chunk covers several consecutive chunks.
   std::vector<const char*> chunk_base_;
+  std::size_t first_block_size_;
   char* cursor_ = nullptr;
   char* limit_ = nullptr;
   std::size_t reserved_ = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "core/WordCompare.h"
 #include "core/WordHash.h"
@@ -10,27 +11,42 @@
 namespace lexset {
 namespace {
 
-constexpr unsigned kMinSlotBits = 10;
+constexpr unsigned kMinSlotBits = 6;
 constexpr unsigned kMaxSlotBits = sizeof(std::size_t) == 4 ? 27 : 31;
+
+// The sort first spreads the words by their first two bytes.
+constexpr std::size_t kFirstBuckets = 65536;
+
+std::size_t FirstBucket(std::string_view word) {
+  const std::size_t first = static_cast<unsigned char>(word[0]);
+  return word.size() > 1 ? first << 8 | static_cast<unsigned char>(word[1]) : first << 8;
+}
 
 std::uint32_t TagOf(std::string_view word) { return static_cast<std::uint32_t>(HashWord(word) >> 32) | 1u; }
 
 }  // namespace
 
-WordSet::WordSet(std::size_t memory_limit) : limit_(memory_limit) {}
+// Under a small limit the first arena block is small too, so that a run
+// holds more than a word or two.
+WordSet::WordSet(std::size_t memory_limit)
+    : arena_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)), limit_(memory_limit) {}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
   return arena_.BytesReserved() + capacity_ * sizeof(Slot) + (sorted_ ? count_ * sizeof(SortEntry) : 0);
 }
 
-void WordSet::CheckRoomFor(std::size_t size) const {
+void WordSet::CheckRoomExactly(std::size_t size) {
+  words_allowed_ = 0;
   if (count_ == 0 || limit_ == kNoLimit) return;
   // What the set will need at its peak: the arena, and the larger of the
   // table and the array the words are sorted in, which replaces it.
   const std::size_t arena = arena_.BytesReserved() + arena_.GrowthFor(size);
-  const std::size_t order = std::max(capacity_ * sizeof(Slot), (count_ + 1) * sizeof(SortEntry));
-  if (arena > limit_ || order > limit_ - arena) throw std::bad_alloc();
+  if (arena > limit_) throw std::bad_alloc();
+  const std::size_t room = limit_ - arena;
+  if (capacity_ * sizeof(Slot) > room || (count_ + 1) * sizeof(SortEntry) > room) throw std::bad_alloc();
+  // Until the arena needs a block or the table grows, this many words fit.
+  words_allowed_ = room / sizeof(SortEntry);
 }
 
 std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count) {
@@ -117,6 +133,7 @@ void WordSet::Grow() {
   }
   std::unique_ptr<Slot[]> old(new Slot[capacity]());
   old.swap(slots_);
+  words_allowed_ = 0;
   const std::size_t old_capacity = capacity_;
   capacity_ = capacity;
   shift_ = 32 - bits;
@@ -134,6 +151,7 @@ void WordSet::StartHashing() {
   const std::size_t capacity = std::size_t{1} << bits;
   if (limit_ != kNoLimit && arena_.BytesReserved() + capacity * sizeof(Slot) > limit_) throw std::bad_alloc();
   slots_.reset(new Slot[capacity]());
+  words_allowed_ = 0;
   capacity_ = capacity;
   shift_ = 32 - bits;
   max_count_ = capacity - capacity / 4;
@@ -150,15 +168,25 @@ void WordSet::Sort() {
     return;
   }
   // The table is no longer needed; its memory goes to the sort. The arena
-  // is read in storage order, which reads memory sequentially.
+  // is walked twice in storage order, which reads memory sequentially: once
+  // to count the words by their first two bytes, once to put each entry
+  // straight into the part of the array for its two bytes. Each part is
+  // then sorted on its own.
   slots_.reset();
   capacity_ = 0;
+  std::vector<std::size_t> next(kFirstBuckets + 1, 0);
+  arena_.ForEach([&](WordArena::Pos, std::string_view word) { ++next[FirstBucket(word) + 1]; });
+  for (std::size_t b = 1; b <= kFirstBuckets; ++b) next[b] += next[b - 1];
+  std::vector<std::size_t> bounds(next);
+
   sorted_.reset(new SortEntry[count_]);
-  std::size_t n = 0;
   arena_.ForEach([&](WordArena::Pos pos, std::string_view word) {
-    sorted_[n++] = SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};
+    sorted_[next[FirstBucket(word)]++] = SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};
   });
-  SortEntries(sorted_.get(), n, arena_);
+  for (std::size_t b = 0; b < kFirstBuckets; ++b) {
+    const std::size_t n = bounds[b + 1] - bounds[b];
+    if (n > 1) SortEntries(&sorted_[bounds[b]], n, arena_, 2);
+  }
   is_sorted_ = true;
 }
 
@@ -167,6 +195,7 @@ void WordSet::Clear() {
   slots_.reset();
   sorted_.reset();
   count_ = 0;
+  words_allowed_ = 0;
   hashing_ = false;
   is_sorted_ = false;
   last_ = 0;

@@ -74,6 +74,26 @@ class WordSet {
     return true;
   }
 
+  // The words in ascending order one at a time, after Sort.
+  class Cursor {
+   public:
+    explicit Cursor(const WordSet& set) : set_(set), arena_cursor_(set.arena_) {}
+    // Moves to the next word; false after the last.
+    bool Next() {
+      if (!set_.hashing_) return arena_cursor_.Next(&word_);
+      if (next_ >= set_.count_) return false;
+      word_ = set_.arena_.WordAt(set_.sorted_[next_++].pos);
+      return true;
+    }
+    std::string_view word() const { return word_; }
+
+   private:
+    const WordSet& set_;
+    WordArena::Cursor arena_cursor_;
+    std::size_t next_ = 0;
+    std::string_view word_;
+  };
+
   // Empties the set and frees its memory; the limit stays.
   void Clear();
 
@@ -88,12 +108,17 @@ class WordSet {
   void StartHashing();
   void Grow();
   std::size_t FreeSlot(std::uint32_t tag) const;
-  // Throws std::bad_alloc unless one more word of `size` bytes fits the limit.
-  void CheckRoomFor(std::size_t size) const;
+  // Throws std::bad_alloc unless one more word of `size` bytes fits the
+  // limit. Cheap unless a new arena block or a new allowance is needed.
+  void CheckRoomFor(std::size_t size) {
+    if (count_ >= words_allowed_ || !arena_.Fits(size)) CheckRoomExactly(size);
+  }
+  void CheckRoomExactly(std::size_t size);
 
   WordArena arena_;
   std::size_t limit_;
   std::size_t count_ = 0;
+  std::size_t words_allowed_ = 0;  // words that fit the limit with the arena as it is
   bool hashing_ = false;     // false while every word so far came in order
   WordArena::Pos last_ = 0;  // the greatest word, while !hashing_
 

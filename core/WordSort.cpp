@@ -83,9 +83,10 @@ struct Run {
 
 }  // namespace
 
-void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena) {
+void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena, unsigned shared) {
   std::vector<Run> work;
   work.push_back(Run{entries, count, 0});
+  int first_shift = 56 - 8 * static_cast<int>(shared < 8 ? shared : 7);
 
   while (!work.empty()) {
     const Run run = work.back();
@@ -99,7 +100,8 @@ void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena) 
       continue;
     }
 
-    SortByKey(run.begin, run.count, 56);
+    SortByKey(run.begin, run.count, first_shift);
+    first_shift = 56;
 
     const std::size_t next_depth = run.depth + 8;
     SortEntry* const stop = run.begin + run.count;

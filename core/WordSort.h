@@ -31,7 +31,8 @@ inline std::uint64_t KeyAt(std::string_view word, std::size_t depth) {
 }
 
 // Sorts entries of distinct words into ascending byte order. Every entry's
-// key must hold KeyAt(word, 0). Uses no memory beyond a small work list.
-void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena);
+// key must hold KeyAt(word, 0), and the first `shared` bytes of the keys
+// must be the same in all entries. Uses no memory beyond a small work list.
+void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena, unsigned shared = 0);
 
 }  // namespace lexset

@@ -1,11 +1,14 @@
 //===- FilesPosix.cpp - Source and result files on POSIX systems ---------===//
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 
 #include "core/Files.h"
 #include "platform/TemporaryName.h"
@@ -119,11 +122,12 @@ bool ReplacementFile::Create(const std::string& target) {
     close(probe);
   }
 
-  const std::string folder = FolderOf(target_);
+  folder_ = FolderOf(target_);
+  RemoveLeftovers(folder_);
   for (int attempt = 0; attempt < 100; ++attempt) {
     // Named before the file exists, so that nothing after it can fail
     // without the name at hand to remove it.
-    temporary_path_ = folder + NewTemporaryName(".tmp");
+    temporary_path_ = folder_ + NewTemporaryName(".tmp");
     // Mode 0666 under the umask: what a new file would get.
     const int fd = open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -134,6 +138,9 @@ bool ReplacementFile::Create(const std::string& target) {
       return false;
     }
     handle_ = fd;
+    // Held while the file is in use, so that no other run takes it for
+    // one left behind.
+    flock(fd, LOCK_EX | LOCK_NB);
     break;
   }
   if (handle_ < 0) {
@@ -172,8 +179,6 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
 }
 
 bool ReplacementFile::Commit() {
-  // Taken first: once the new file is in place nothing may fail.
-  const std::string folder = FolderOf(target_);
   const int fd = static_cast<int>(handle_);
   handle_ = -1;
   if (fsync(fd) != 0) {
@@ -195,7 +200,7 @@ bool ReplacementFile::Commit() {
   temporary_path_.clear();
   // Makes the rename itself durable. The result is already in place, so a
   // failure here is not the job's failure.
-  const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = open(folder_.empty() ? "." : folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);
@@ -208,6 +213,88 @@ void ReplacementFile::Discard() {
   handle_ = -1;
   if (!temporary_path_.empty()) unlink(temporary_path_.c_str());
   temporary_path_.clear();
+}
+
+ScratchFile::~ScratchFile() { Close(); }
+
+bool ScratchFile::Create(const std::string& folder) {
+  Close();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = folder + NewTemporaryName(".run");
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      error_ = SystemReason(errno);
+      return false;
+    }
+    // Unnamed from the start: the space returns to the system when the
+    // file is closed, however the program ends.
+    unlink(name.c_str());
+    handle_ = fd;
+    return true;
+  }
+  error_ = SystemReason(EEXIST);
+  return false;
+}
+
+bool ScratchFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const std::size_t chunk = size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30;
+    const ssize_t written = write(static_cast<int>(handle_), data, chunk);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error_ = SystemReason(errno);
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool ScratchFile::Rewind() {
+  if (lseek(static_cast<int>(handle_), 0, SEEK_SET) != 0) {
+    error_ = SystemReason(errno);
+    return false;
+  }
+  posix_fadvise(static_cast<int>(handle_), 0, 0, POSIX_FADV_SEQUENTIAL);
+  return true;
+}
+
+std::ptrdiff_t ScratchFile::Read(char* buffer, std::size_t capacity) {
+  if (capacity > (std::size_t{1} << 30)) capacity = std::size_t{1} << 30;
+  for (;;) {
+    const ssize_t got = read(static_cast<int>(handle_), buffer, capacity);
+    if (got >= 0) return got;
+    if (errno != EINTR) {
+      error_ = SystemReason(errno);
+      return -1;
+    }
+  }
+}
+
+void ScratchFile::Close() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+void RemoveLeftovers(const std::string& folder) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!IsTemporaryName(name)) continue;
+    const std::string path = folder + name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || now - info.st_mtime < 60) continue;
+    // A file another run still writes is locked by it.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+    close(fd);
+  }
+  closedir(dir);
 }
 
 }  // namespace lexset

@@ -141,11 +141,12 @@ bool ReplacementFile::Create(const std::string& target) {
     return false;
   }
 
-  const std::string folder = FolderOf(target);
+  folder_ = FolderOf(target);
+  RemoveLeftovers(folder_);
   for (int attempt = 0; attempt < 100; ++attempt) {
     // Named before the file exists, so that nothing after it can fail
     // without the name at hand to remove it.
-    temporary_path_ = folder + NewTemporaryName(".tmp");
+    temporary_path_ = folder_ + NewTemporaryName(".tmp");
     const HANDLE file = CreateFileA(temporary_path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -213,6 +214,90 @@ void ReplacementFile::Discard() {
   handle_ = -1;
   if (!temporary_path_.empty()) DeleteFileA(temporary_path_.c_str());
   temporary_path_.clear();
+}
+
+ScratchFile::~ScratchFile() { Close(); }
+
+bool ScratchFile::Create(const std::string& folder) {
+  Close();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = folder + NewTemporaryName(".run");
+    // The system deletes the file when its handle closes, however the
+    // program ends; as a temporary file it is kept in memory where possible.
+    const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE |
+                                        FILE_FLAG_SEQUENTIAL_SCAN,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      error_ = SystemReason(error);
+      return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return true;
+  }
+  error_ = SystemReason(ERROR_FILE_EXISTS);
+  return false;
+}
+
+bool ScratchFile::Write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : DWORD{1} << 30;
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(handle_), data, chunk, &written, nullptr)) {
+      error_ = SystemReason(GetLastError());
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool ScratchFile::Rewind() {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN)) {
+    error_ = SystemReason(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+std::ptrdiff_t ScratchFile::Read(char* buffer, std::size_t capacity) {
+  const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr)) {
+    error_ = SystemReason(GetLastError());
+    return -1;
+  }
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+void ScratchFile::Close() {
+  if (handle_ != -1) CloseHandle(AsHandle(handle_));
+  handle_ = -1;
+}
+
+void RemoveLeftovers(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA((folder + kTemporaryFilePrefix + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  FILETIME now_time;
+  GetSystemTimeAsFileTime(&now_time);
+  const ULONGLONG now = (ULONGLONG{now_time.dwHighDateTime} << 32) | now_time.dwLowDateTime;
+  constexpr ULONGLONG kMinute = 60ull * 10000000ull;  // in 100-nanosecond units
+  do {
+    const ULONGLONG written =
+        (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTemporaryName(found.cFileName) ||
+        written > now || now - written < kMinute) {
+      continue;
+    }
+    // A file another run still has open cannot be deleted, and stays.
+    DeleteFileA((folder + found.cFileName).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
 }
 
 }  // namespace lexset

@@ -10,4 +10,9 @@ namespace lexset {
 // create the file exclusively and try another name if it exists.
 std::string NewTemporaryName(const char* suffix);
 
+// Whether `name` is one NewTemporaryName makes, with the suffix ".tmp"
+// (a result being written), ".bak" (a result being replaced) or ".run"
+// (intermediate words).
+bool IsTemporaryName(const std::string& name);
+
 }  // namespace lexset

@@ -7,6 +7,8 @@
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -118,6 +120,32 @@ TEST(FileJobTest, SourceLargerThanManyReads) {
   WriteFile(folder.Path("source.txt"), source);
   ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("source.txt")).status, JobStatus::kCompleted);
   EXPECT_EQ(ReadFile(folder.Path("source.txt")), ReferenceTidy(source));
+}
+
+TEST(FileJobTest, RemovesWhatAKilledRunLeftBehind) {
+  // Temporary files of the program's own making, untouched for a while, go;
+  // anything else stays, however alike its name.
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "b a");
+  const Names leftovers = {".~lexset-0123456789abcdef.tmp", ".~lexset-fedcba9876543210.bak",
+                           ".~lexset-00000000000000aa.run"};
+  const Names kept = {".~lexset-ABCDEF0123456789.tmp", ".~lexset-0123.tmp", "lexset-0123456789abcdef.tmp",
+                      ".~lexset-0123456789abcdef.txt", ".~lexset-0123456789abcdef.tmp.keep",
+                      ".~lexset-1111111111111111.tmp"};
+  const auto two_hours_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const auto& name : leftovers) WriteFile(folder.Path(name), "left behind");
+  for (const auto& name : kept) WriteFile(folder.Path(name), "someone's");
+  for (const auto& name : leftovers) std::filesystem::last_write_time(folder.path() / name, two_hours_ago);
+  for (const auto& name : kept) {
+    // The last one is recent: a run may still be at work on it.
+    if (name != kept.back()) std::filesystem::last_write_time(folder.path() / name, two_hours_ago);
+  }
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+  Names expected = kept;
+  expected.push_back("result.txt");
+  expected.push_back("source.txt");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder.List(), expected);
 }
 
 TEST(StreamFaultTest, ReadErrorPartWayWritesNothing) {

@@ -6,8 +6,10 @@
 // skipped and says why.
 //
 //===----------------------------------------------------------------------===//
+#include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -186,21 +189,32 @@ TEST(PosixFileTest, FolderWithoutWritePermission) {
   EXPECT_EQ(status, 0);
 }
 
-TEST(PosixFileTest, FullDisk) {
-  ScratchFolder folder;
-  std::string source;
-  for (int i = 0; i < 100000; ++i) source += "word" + std::to_string(i) + "\n";
-  WriteFile(folder.Path("source.txt"), source);
-  std::filesystem::create_directory(folder.path() / "small");
-
-  const int status = RunInChild([&] {
-    // A private mount namespace, so the small file system vanishes with
-    // the child whatever happens.
+// Runs `body` in a child process with a small tmpfs, mounted with `options`
+// on `mount_point`, in a private mount namespace so that it vanishes with
+// the child whatever happens. Returns kSkipped where the machine cannot.
+int WithSmallFileSystem(const std::string& mount_point, const char* options, const std::function<bool()>& body) {
+  return RunInChild([&] {
     if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", folder.Path("small").c_str(), "tmpfs", 0, "size=256k") != 0) {
+        mount("tmpfs", mount_point.c_str(), "tmpfs", 0, options) != 0) {
       std::perror("mounting a small file system");
       _exit(kSkipped);
     }
+    return body();
+  });
+}
+
+// Distinct words, many more bytes than a small file system holds.
+std::string ManyDistinctWords() {
+  std::string source;
+  for (int i = 0; i < 100000; ++i) source += "word" + std::to_string(i) + "\n";
+  return source;
+}
+
+TEST(PosixFileTest, FullDisk) {
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), ManyDistinctWords());
+  std::filesystem::create_directory(folder.path() / "small");
+  const int status = WithSmallFileSystem(folder.Path("small"), "size=256k", [&] {
     WriteFile(folder.Path("small/result.txt"), "precious");
     const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"));
     CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
@@ -211,6 +225,66 @@ TEST(PosixFileTest, FullDisk) {
   });
   if (status == kSkipped) GTEST_SKIP() << "this machine cannot mount a small tmpfs";
   EXPECT_EQ(status, 0);
+}
+
+TEST(PosixFileTest, FullDiskWhileSpilling) {
+  // The run files fill the disk long before the result would.
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), ManyDistinctWords() + ManyDistinctWords());
+  std::filesystem::create_directory(folder.path() / "small");
+  const int status = WithSmallFileSystem(folder.Path("small"), "size=1m", [&] {
+    WriteFile(folder.Path("small/result.txt"), "precious");
+    SpillStats stats;
+    JobOptions options;
+    options.memory_limit = 16384;
+    options.stats = &stats;
+    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"), options);
+    CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
+    CHILD_CHECK(!outcome.reason.empty());
+    CHILD_CHECK(stats.runs_written > 0);
+    CHILD_CHECK(ReadFile(folder.Path("small/result.txt")) == "precious");
+    CHILD_CHECK(ScratchFolderListing(folder.path() / "small") == Names{"result.txt"});
+    return true;
+  });
+  if (status == kSkipped) GTEST_SKIP() << "this machine cannot mount a small tmpfs";
+  EXPECT_EQ(status, 0);
+}
+
+TEST(PosixFileTest, RunFileCannotBeCreated) {
+  // Room for the folder, the result and its temporary file: no more files.
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), ManyDistinctWords());
+  std::filesystem::create_directory(folder.path() / "small");
+  const int status = WithSmallFileSystem(folder.Path("small"), "size=4m,nr_inodes=3", [&] {
+    WriteFile(folder.Path("small/result.txt"), "precious");
+    JobOptions options;
+    options.memory_limit = 16384;
+    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"), options);
+    CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
+    CHILD_CHECK(ReadFile(folder.Path("small/result.txt")) == "precious");
+    CHILD_CHECK(ScratchFolderListing(folder.path() / "small") == Names{"result.txt"});
+    // With the memory to spare, the same job needs no run file and completes.
+    CHILD_CHECK(TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt")).status ==
+                JobStatus::kCompleted);
+    return true;
+  });
+  if (status == kSkipped) GTEST_SKIP() << "this machine cannot mount a small tmpfs";
+  EXPECT_EQ(status, 0);
+}
+
+TEST(PosixFileTest, LeftoverStillInUseStays) {
+  // Another run's temporary file is locked by it while in use.
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  const std::string busy = folder.Path(".~lexset-00000000000000aa.tmp");
+  WriteFile(busy, "another run's words");
+  std::filesystem::last_write_time(busy, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  const int fd = open(busy.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+  close(fd);
+  EXPECT_EQ(folder.List(), (Names{".~lexset-00000000000000aa.tmp", "result.txt", "source.txt"}));
 }
 
 }  // namespace

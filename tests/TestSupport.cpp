@@ -28,6 +28,56 @@ bool MemorySink::Write(const char* data, std::size_t size) {
   return true;
 }
 
+namespace {
+
+class MemoryRunFile final : public RunFile {
+ public:
+  explicit MemoryRunFile(MemoryRunStorage& storage) : storage_(storage) { ++storage_.files_open; }
+  ~MemoryRunFile() override { --storage_.files_open; }
+
+  bool Write(const char* data, std::size_t size) override {
+    if (storage_.bytes_written + size > storage_.bytes_allowed) {
+      error_ = "no space left in the test's run storage";
+      return false;
+    }
+    storage_.bytes_written += size;
+    bytes_.append(data, size);
+    return true;
+  }
+  bool Rewind() override {
+    offset_ = 0;
+    return true;
+  }
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
+    if (++storage_.reads > storage_.reads_allowed) {
+      error_ = "the test's run storage cannot be read";
+      return -1;
+    }
+    const std::size_t n = std::min(capacity, bytes_.size() - offset_);
+    std::copy_n(bytes_.data() + offset_, n, buffer);
+    offset_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  const std::string& error() const override { return error_; }
+
+ private:
+  MemoryRunStorage& storage_;
+  std::string bytes_;
+  std::size_t offset_ = 0;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<RunFile> MemoryRunStorage::Create() {
+  if (files_created >= files_allowed) {
+    error_ = "the test's run storage makes no more files";
+    return nullptr;
+  }
+  ++files_created;
+  return std::make_unique<MemoryRunFile>(*this);
+}
+
 std::string ReferenceTidy(std::string_view input) {
   std::vector<std::string> words;
   std::string word;

@@ -4,11 +4,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/ByteStreams.h"
+#include "core/RunStorage.h"
 #include "core/TidyJob.h"
 
 namespace lexset::test {
@@ -39,6 +41,28 @@ class MemorySink : public ByteSink {
  private:
   std::size_t fail_after_;
   std::string bytes_;
+};
+
+// Run files in memory, with faults on request: creating fails once
+// `files_allowed` files exist; writing fails once `bytes_allowed` bytes have
+// been written to all of them; reading fails once `reads_allowed` reads have
+// been made.
+class MemoryRunStorage : public RunStorage {
+ public:
+  std::unique_ptr<RunFile> Create() override;
+  const std::string& error() const override { return error_; }
+
+  std::size_t files_allowed = std::numeric_limits<std::size_t>::max();
+  std::size_t bytes_allowed = std::numeric_limits<std::size_t>::max();
+  std::size_t reads_allowed = std::numeric_limits<std::size_t>::max();
+
+  std::size_t files_created = 0;
+  std::size_t bytes_written = 0;
+  std::size_t reads = 0;
+  int files_open = 0;  // run files not yet destroyed
+
+ private:
+  std::string error_;
 };
 
 // The job's rules, written as plainly as possible: split at the six separator

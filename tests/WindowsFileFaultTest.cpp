@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,20 @@ TEST(WindowsFileTest, SourceHeldOpenByAnotherProgram) {
   EXPECT_EQ(outcome.status, JobStatus::kSourceUnreadable);
   EXPECT_FALSE(outcome.reason.empty());
   EXPECT_EQ(folder.List(), Names{"source.txt"});
+}
+
+TEST(WindowsFileTest, LeftoverStillInUseStays) {
+  // Another run's temporary file is open in it, so it cannot be deleted.
+  ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "a");
+  const std::string busy = folder.Path(".~lexset-00000000000000aa.tmp");
+  WriteFile(busy, "another run's words");
+  std::filesystem::last_write_time(busy, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  const HANDLE held = CreateFileA(busy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+  CloseHandle(held);
+  EXPECT_EQ(folder.List(), (Names{".~lexset-00000000000000aa.tmp", "result.txt", "source.txt"}));
 }
 
 TEST(WindowsFileTest, NamesWhoseSecondByteIsABackslash) {

@@ -28,6 +28,14 @@ expect 1 '请选择或者输入待处理文件或者结果文件。' "$dir/sourc
 expect 2 '无法打开待处理文件' "$dir/missing.txt" "$dir/result.txt"
 expect 2 '无法写入结果文件' "$dir/source.txt" "$dir/no/result.txt"
 expect 2 'usage' "$dir/source.txt"
+expect 2 'usage' --memory-limit x "$dir/source.txt" "$dir/result.txt"
+
+# A memory limit far below the distinct words sends them through run files.
+i=0
+while [ $i -lt 3000 ]; do echo "w$((i * 7919 % 3001)) x$i"; i=$((i + 1)); done >"$dir/many.txt"
+expect 0 'runs=[1-9]' --memory-limit 20000 --stats "$dir/many.txt" "$dir/spilled.txt"
+expect 0 'runs=0 ' --stats "$dir/many.txt" "$dir/in-memory.txt"
+cmp -s "$dir/spilled.txt" "$dir/in-memory.txt" || { echo "FAILED: spilled result differs"; failed=1; }
 
 [ "$failed" -eq 0 ] && echo "driver contract holds"
 exit "$failed"

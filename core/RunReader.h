@@ -1,0 +1,34 @@
+//===- RunReader.h - Reading a run back, word by word --------------------===//
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "core/ByteStreams.h"
+
+namespace lexset {
+
+// Reads a run file: words each followed by LF (words never hold one).
+class RunReader {
+ public:
+  RunReader(ByteSource& source, std::size_t buffer_size);
+
+  // Moves to the next word. Returns false at the end, or after a read error
+  // (then failed() is true).
+  bool Next();
+  // The current word, valid until the next call to Next.
+  std::string_view word() const { return word_; }
+  bool failed() const { return failed_; }
+
+ private:
+  ByteSource& source_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // first byte not yet handed out
+  std::size_t end_ = 0;    // end of the bytes read
+  bool at_end_ = false;
+  bool failed_ = false;
+  std::string_view word_;
+};
+
+}  // namespace lexset

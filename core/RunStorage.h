@@ -1,0 +1,28 @@
+//===- RunStorage.h - Where a job keeps words that do not fit in memory --===//
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/ByteStreams.h"
+
+namespace lexset {
+
+// A file holding one sorted run of words: written once, then read back.
+class RunFile : public ByteSource, public ByteSink {
+ public:
+  // Ends the writing; reading starts from the beginning.
+  virtual bool Rewind() = 0;
+  // Why the last call failed.
+  virtual const std::string& error() const = 0;
+};
+
+class RunStorage {
+ public:
+  virtual ~RunStorage() = default;
+  // A new, empty run file, or null if none can be made (error() says why).
+  virtual std::unique_ptr<RunFile> Create() = 0;
+  virtual const std::string& error() const = 0;
+};
+
+}  // namespace lexset

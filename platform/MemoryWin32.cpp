@@ -1,0 +1,22 @@
+//===- MemoryWin32.cpp - The default memory limit on Windows -------------===//
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "core/SystemMemory.h"
+
+namespace lexset {
+
+std::size_t DefaultMemoryLimit() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  const std::uint64_t physical = GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+  constexpr std::uint64_t kMiB = 1024 * 1024;
+  // A 32-bit process has 2 GB of address space (4 GB on 64-bit Windows, as
+  // the program is large-address-aware), in pieces.
+  if (sizeof(void*) == 4) return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 64 * kMiB, 512 * kMiB));
+  return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 256 * kMiB, 16384 * kMiB));
+}
+
+}  // namespace lexset

@@ -1,0 +1,62 @@
+//===- WordListGenerator.h - Random word lists for the tests -------------===//
+#pragma once
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace lexset::test {
+
+inline const char kSeparators[] = {' ', '\t', '\n', '\v', '\f', '\r'};
+
+class Generator {
+ public:
+  explicit Generator(unsigned seed) : rng_(seed) {}
+
+  std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_); }
+
+  // A separator run: usually one byte, sometimes CR LF or several.
+  std::string Gap() {
+    switch (Below(6)) {
+      case 0: return "\r\n";
+      case 1: return std::string(1 + Below(4), kSeparators[Below(6)]);
+      default: return std::string(1, kSeparators[Below(6)]);
+    }
+  }
+
+  // A word of bytes drawn from `alphabet` (no separators in it).
+  std::string Word(const std::string& alphabet, std::size_t max_size) {
+    std::string w(1 + Below(max_size), '\0');
+    for (char& c : w) c = alphabet[Below(alphabet.size())];
+    return w;
+  }
+
+  std::vector<std::string> Vocabulary(const std::string& alphabet, std::size_t count, std::size_t max_size) {
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < count; ++i) words.push_back(Word(alphabet, max_size));
+    return words;
+  }
+
+  std::string Join(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& w : words) out += w + Gap();
+    return out;
+  }
+
+  std::mt19937& rng() { return rng_; }
+
+ private:
+  std::mt19937 rng_;
+};
+
+// Every byte that belongs to words, but 0x1A.
+inline std::string AllWordBytes() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) {
+    const bool separator = b == ' ' || (b >= 9 && b <= 13);
+    if (!separator && b != 0x1a) bytes += static_cast<char>(b);
+  }
+  return bytes;
+}
+
+}  // namespace lexset::test
