@@ -173,6 +173,15 @@ void AppendGbk(Random& random, std::string& out, std::size_t chars) {
   }
 }
 
+// The sum of two draws, in [0, a + b - 2], most often near the middle.
+// (Separate statements: the order in which the operands of + or the
+// arguments of a call are evaluated differs between compilers, and every
+// draw must come in the same order everywhere.)
+std::size_t TwoDraws(Random& random, std::uint64_t a, std::uint64_t b) {
+  const std::uint64_t first = random.Below(a);
+  return static_cast<std::size_t>(first + random.Below(b));
+}
+
 std::size_t HanWordLength(Random& random) {
   const auto p = random.Below(100);
   return p < 15 ? 1 : p < 65 ? 2 : p < 85 ? 3 : 4;
@@ -185,9 +194,9 @@ void MakeMixedWord(Random& random, std::string& word) {
   word.clear();
   const auto kind = random.Below(1000);
   if (kind < 500) {
-    AppendAscii(random, word, 1 + random.Below(6) + random.Below(7));
+    AppendAscii(random, word, 1 + TwoDraws(random, 6, 7));
   } else if (kind < 650) {
-    AppendAccented(random, word, 2 + random.Below(5) + random.Below(6));
+    AppendAccented(random, word, 2 + TwoDraws(random, 5, 6));
   } else if (kind < 850) {
     AppendHan(random, word, HanWordLength(random));
   } else if (kind < 998) {
@@ -195,8 +204,8 @@ void MakeMixedWord(Random& random, std::string& word) {
   } else {
     static constexpr unsigned char kControls[] = {0x00, 0x01, 0x07, 0x08, 0x0E, 0x19, 0x1B, 0x1F, 0x7F};
     AppendAscii(random, word, 2 + random.Below(6));
-    word.insert(word.begin() + static_cast<std::ptrdiff_t>(random.Below(word.size() + 1)),
-                static_cast<char>(kControls[random.Below(std::size(kControls))]));
+    const auto at = static_cast<std::ptrdiff_t>(random.Below(word.size() + 1));
+    word.insert(word.begin() + at, static_cast<char>(kControls[random.Below(std::size(kControls))]));
   }
 }
 
@@ -406,7 +415,9 @@ void WriteZipf(Random& random, Corpus& corpus) {
   const ZipfSampler sampler(vocabulary.size());
   std::string scratch;
   if (!corpus.Put({}, kLeadingRun)) return;
-  while (corpus.Put(vocabulary[sampler.Draw(random)], MixedSeparator(random, scratch))) {
+  for (;;) {
+    const std::string_view word = vocabulary[sampler.Draw(random)];
+    if (!corpus.Put(word, MixedSeparator(random, scratch))) return;
   }
 }
 
@@ -427,7 +438,9 @@ void WriteDupheavy(Random& random, Corpus& corpus) {
   const Vocabulary vocabulary = MakeMixedVocabulary(random, kDupheavyVocabulary);
   std::string scratch;
   if (!corpus.Put({}, kLeadingRun)) return;
-  while (corpus.Put(vocabulary[random.Below(vocabulary.size())], MixedSeparator(random, scratch))) {
+  for (;;) {
+    const std::string_view word = vocabulary[random.Below(vocabulary.size())];
+    if (!corpus.Put(word, MixedSeparator(random, scratch))) return;
   }
 }
 
