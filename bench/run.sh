@@ -27,7 +27,7 @@ export LC_ALL=C
 
 # Bump when lexset-corpus writes different bytes for the same arguments, so
 # that cached corpora are not mistaken for the new ones.
-CORPUS_VERSION=1
+CORPUS_VERSION=2
 
 # Word lists for the real profile, and the Debian packages they come from.
 REAL_LISTS=(
