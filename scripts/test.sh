@@ -18,3 +18,5 @@ echo "== tests: native, AddressSanitizer and UBSan"
 ctest --preset host-sanitize
 echo "== tests: 64-bit Windows build under Wine"
 ctest --preset win64
+echo "== benchmark: smoke run (small corpora; lexset and its peers must agree)"
+bench/run.sh --smoke

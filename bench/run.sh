@@ -1,0 +1,343 @@
+#!/bin/bash
+# Times lexset-tidy against two peers on generated word lists, checks that
+# all of them give the same result, and prints a Markdown table.
+#
+#   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real]
+#                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
+#                [--tidy PATH] [--only lexset[,sort,baseline]]
+#
+# Peers:
+#   sort      tr -s ' \t\n\r\v\f' '\n' < IN | LC_ALL=C sort -u > OUT
+#   baseline  build/host/bench/lexset-baseline, std::set and iostreams
+#
+# --smoke     1M of each profile, one run: a quick check that everything
+#             works and agrees (scripts/test.sh runs it)
+# --tidy PATH time another lexset-tidy binary, to compare before and after
+# --only LIST time only these tools; lexset is always timed, since the
+#             ratios are against it, and its output is still checked
+#             against a cached reference made by the baseline
+#
+# Corpora and reference results are kept in the cache folder under names
+# that carry the profile, size, seed and generator version, and reused.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# Byte-wise behaviour for sort, and a '.' decimal point for printf.
+export LC_ALL=C
+
+# Bump when lexset-corpus writes different bytes for the same arguments, so
+# that cached corpora are not mistaken for the new ones.
+CORPUS_VERSION=2
+
+# Word lists for the real profile, and the Debian packages they come from.
+REAL_LISTS=(
+  /usr/share/dict/american-english:wamerican
+  /usr/share/dict/british-english:wbritish
+  /usr/share/rime-data/essay.txt:rime-essay
+)
+
+sizes=100M,1G
+profiles=zipf,unique,sorted,dupheavy,real
+runs=5
+seed=1
+cache=build/bench
+tidy=
+only=lexset,sort,baseline
+jobtime_iterations=2000
+
+die() {
+  echo "bench: $*" >&2
+  exit 1
+}
+
+note() { echo "bench: $*" >&2; }
+
+# The comment at the top of this file, on stdout when asked for and on
+# stderr after a wrong argument.
+usage() {
+  if [ "$1" -eq 0 ]; then
+    sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"
+  else
+    sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0" >&2
+  fi
+  exit "$1"
+}
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --sizes) sizes=$2; shift ;;
+    --profiles) profiles=$2; shift ;;
+    --runs) runs=$2; shift ;;
+    --seed) seed=$2; shift ;;
+    --cache) cache=$2; shift ;;
+    --tidy) tidy=$2; shift ;;
+    --only) only=$2; shift ;;
+    --smoke) sizes=1M runs=1 jobtime_iterations=200 ;;
+    -h | --help) usage 0 ;;
+    *) echo "bench: unknown argument $1" >&2; usage 2 ;;
+  esac
+  shift
+done
+[[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs wants a positive number, not '$runs'"
+[[ $seed =~ ^[0-9]+$ ]] || die "--seed wants a number, not '$seed'"
+
+IFS=, read -r -a SIZES <<<"$sizes"
+IFS=, read -r -a PROFILES <<<"$profiles"
+IFS=, read -r -a ONLY <<<"$only"
+TOOLS=(lexset)
+for tool in "${ONLY[@]}"; do
+  case $tool in
+    lexset) ;;
+    sort | baseline) TOOLS+=("$tool") ;;
+    *) die "--only knows lexset, sort and baseline, not '$tool'" ;;
+  esac
+done
+for profile in "${PROFILES[@]}"; do
+  case $profile in zipf | unique | sorted | dupheavy | real) ;; *) die "unknown profile '$profile'" ;; esac
+done
+
+# ---------------------------------------------------------------- tools --
+
+BIN=build/host
+if [ ! -f "$BIN/CMakeCache.txt" ]; then
+  cmake --preset host >/dev/null
+fi
+# Only the benchmark's own targets: the tests need not be built for this.
+cmake --build --preset host --target lexset-tidy lexset-corpus lexset-baseline lexset-jobtime >/dev/null ||
+  die "the build failed; run: cmake --build --preset host"
+CORPUS=$BIN/bench/lexset-corpus
+BASELINE=$BIN/bench/lexset-baseline
+JOBTIME=$BIN/bench/lexset-jobtime
+TIDY=${tidy:-$BIN/lexset-tidy}
+[ -x "$TIDY" ] || die "no lexset-tidy binary at $TIDY"
+[ -x /usr/bin/time ] || die "/usr/bin/time is missing: apt-get install time"
+
+mkdir -p "$cache/out"
+OUT=$cache/out
+
+# ------------------------------------------------------------- corpora --
+
+# Prints the word-list arguments for the real profile, or says which
+# package to install for a missing list.
+real_word_lists() {
+  local entry path package missing=
+  for entry in "${REAL_LISTS[@]}"; do
+    path=${entry%%:*} package=${entry##*:}
+    if [ -r "$path" ]; then
+      printf -- '--words\n%s\n' "$path"
+    else
+      echo "bench: the real profile needs $path: apt-get install $package" >&2
+      missing=1
+    fi
+  done
+  [ -z "$missing" ]
+}
+
+corpus_path() { echo "$cache/corpus-v$CORPUS_VERSION-$1-$2-s$seed.txt"; }
+
+# Makes the corpus unless the cache has it already. It is written under a
+# temporary name and renamed, so an interrupted run never leaves a partial
+# corpus that a later run would take for a whole one.
+ensure_corpus() {
+  local profile=$1 size=$2 path
+  path=$(corpus_path "$profile" "$size")
+  [ -f "$path" ] && return 0
+  local extra=()
+  if [ "$profile" = real ]; then
+    real_word_lists >/dev/null || die "cannot make the real profile"
+    mapfile -t extra < <(real_word_lists)
+  fi
+  note "generating $profile $size (seed $seed)"
+  /usr/bin/time -f '%e %M' -o "$OUT/corpus.time" \
+    "$CORPUS" "$profile" "$size" "$path.tmp" --seed "$seed" "${extra[@]}" ||
+    die "lexset-corpus failed for $profile $size"
+  mv "$path.tmp" "$path"
+  local seconds rss
+  read -r seconds rss <"$OUT/corpus.time"
+  note "generated $path in ${seconds} s, peak memory $((rss / 1024)) MiB"
+}
+
+# The simple peer's result, kept beside the corpus: lexset's output is
+# checked against it even when the peers are not timed. A timed run of the
+# baseline gives it for free (on 1G lists one more run takes minutes);
+# otherwise the baseline is run once for it, untimed.
+ensure_reference() {
+  local corpus=$1 baseline_output=$2
+  if [ ! -f "$corpus.expected" ] || [ "$corpus" -nt "$corpus.expected" ]; then
+    if [ -f "$baseline_output" ]; then
+      cp "$baseline_output" "$corpus.expected.tmp"
+    else
+      note "making the reference result for $corpus"
+      "$BASELINE" "$corpus" "$corpus.expected.tmp" || die "lexset-baseline failed on $corpus"
+    fi
+    mv "$corpus.expected.tmp" "$corpus.expected"
+  fi
+}
+
+# -------------------------------------------------------------- timing --
+
+# The coreutils peer, run by its own shell with IN and OUT as $1 and $2.
+# shellcheck disable=SC2016
+SORT_PIPELINE='set -o pipefail; tr -s " \t\n\r\v\f" "\n" <"$1" | LC_ALL=C sort -u >"$2"'
+
+# run_tool TOOL IN OUT: one timed run. Sets ELAPSED_US (wall clock, taken
+# around /usr/bin/time, whose own %e has only centiseconds) and RSS_KB (the
+# largest process's peak; for the sort pipeline that is sort).
+run_tool() {
+  local tool=$1 in=$2 out=$3 start end
+  local -a command
+  case $tool in
+    lexset) command=("$TIDY" "$in" "$out") ;;
+    baseline) command=("$BASELINE" "$in" "$out") ;;
+    sort) command=(bash -c "$SORT_PIPELINE" sort "$in" "$out") ;;
+  esac
+  rm -f "$out"
+  start=${EPOCHREALTIME/[.,]/}
+  if ! /usr/bin/time -f '%M' -o "$OUT/time.txt" "${command[@]}" 2>"$OUT/stderr.txt"; then
+    cat "$OUT/stderr.txt" >&2
+    die "$tool failed on $in"
+  fi
+  end=${EPOCHREALTIME/[.,]/}
+  ELAPSED_US=$((end - start))
+  RSS_KB=$(tail -n 1 "$OUT/time.txt")
+}
+
+# check_output TOOL OUT LEXSET_OUT: every tool must write exactly what
+# lexset wrote. sort ends lines with LF alone, and leaves one empty line
+# when the input starts with separators; no word can be empty, so dropping
+# empty lines drops only that one.
+check_output() {
+  local tool=$1 out=$2 reference=$3
+  local ok=1
+  case $tool in
+    sort) sed -e '/^$/d' -e 's/$/\r/' "$out" | cmp - "$reference" >&2 || ok= ;;
+    *) cmp "$out" "$reference" >&2 || ok= ;;
+  esac
+  [ -n "$ok" ] && return 0
+  echo >&2
+  echo "bench: MISMATCH: $tool's result $out differs from $reference" >&2
+  case $reference in
+    *.expected) echo "bench: (the reference is lexset-baseline's result on the same corpus)" >&2 ;;
+  esac
+  echo "bench: the files are kept for a look; the benchmark stops here" >&2
+  exit 1
+}
+
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
+# fixed VALUE SCALE [DECIMALS]: VALUE / SCALE, rounded, two decimals unless
+# told otherwise (integers only: bash has no floating point).
+fixed() {
+  local decimals=${3:-2} unit=1 i
+  for ((i = 0; i < decimals; i++)); do unit=$((unit * 10)); done
+  local scaled=$((($1 * unit + $2 / 2) / $2))
+  if [ "$decimals" -eq 0 ]; then
+    printf '%d' "$scaled"
+  else
+    printf '%d.%0*d' $((scaled / unit)) "$decimals" $((scaled % unit))
+  fi
+}
+
+size_label() { echo "$1" | sed 's/[kK]$/ KiB/; s/[mM]$/ MiB/; s/[gG]$/ GiB/'; }
+
+ROWS=()
+
+# bench_one PROFILE SIZE: all runs of all tools on one corpus, interleaved
+# so that a slow spell of the machine hurts every tool alike.
+bench_one() {
+  local profile=$1 size=$2 corpus
+  ensure_corpus "$profile" "$size"
+  corpus=$(corpus_path "$profile" "$size")
+  # Results left by a run that stopped must not pass for this run's.
+  rm -f "$OUT"/lexset.txt "$OUT"/sort.txt "$OUT"/baseline.txt
+  local bytes
+  bytes=$(stat -c %s "$corpus")
+
+  declare -A times=() peak=()
+  local run tool
+  for ((run = 1; run <= runs; run++)); do
+    for tool in "${TOOLS[@]}"; do
+      note "$profile $size: $tool, run $run of $runs"
+      run_tool "$tool" "$corpus" "$OUT/$tool.txt"
+      times[$tool]+=" $ELAPSED_US"
+      [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
+    done
+    # Outputs do not change from run to run; checking the first is enough.
+    if [ "$run" -eq 1 ]; then
+      ensure_reference "$corpus" "$OUT/baseline.txt"
+      for tool in "${TOOLS[@]}"; do
+        check_output "$tool" "$OUT/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$OUT/lexset.txt")"
+      done
+    fi
+  done
+  local distinct
+  distinct=$(wc -l <"$corpus.expected")
+
+  local lexset_us us
+  # shellcheck disable=SC2086
+  lexset_us=$(median ${times[lexset]})
+  for tool in "${TOOLS[@]}"; do
+    # shellcheck disable=SC2086
+    us=$(median ${times[$tool]})
+    ROWS+=("| $profile | $(size_label "$size") | $distinct | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 0) |")
+  done
+  rm -f "$OUT"/lexset.txt "$OUT"/sort.txt "$OUT"/baseline.txt
+}
+
+# The in-process time of one whole job on a 1 KiB list, without process
+# start-up. The job flushes its result to disk before putting it in place,
+# so the figure is given for the cache folder's disk and for a RAM disk,
+# where flushing costs nothing.
+jobtime() {
+  ensure_corpus zipf 1K
+  local corpus line
+  corpus=$(corpus_path zipf 1K)
+  line=$("$JOBTIME" "$corpus" "$OUT/jobtime-result.txt" "$jobtime_iterations") || die "lexset-jobtime failed"
+  JOBTIME_DISK=$(describe_jobtime "$line")
+  rm -f "$OUT/jobtime-result.txt"
+  JOBTIME_RAM=
+  if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    local result=/dev/shm/lexset-jobtime-$$.txt
+    line=$("$JOBTIME" "$corpus" "$result" "$jobtime_iterations") || die "lexset-jobtime failed"
+    JOBTIME_RAM=$(describe_jobtime "$line")
+    rm -f "$result"
+  fi
+}
+
+# "median_us=431.6 min_us=400.7 p90_us=485.0 iterations=200" in words.
+describe_jobtime() {
+  local median fastest p90 field
+  for field in $1; do
+    case $field in
+      median_us=*) median=${field#*=} ;;
+      min_us=*) fastest=${field#*=} ;;
+      p90_us=*) p90=${field#*=} ;;
+    esac
+  done
+  echo "median **$median µs** (fastest $fastest µs, 90th percentile $p90 µs)"
+}
+
+# ---------------------------------------------------------------- main --
+
+for size in "${SIZES[@]}"; do
+  for profile in "${PROFILES[@]}"; do
+    bench_one "$profile" "$size"
+  done
+done
+jobtime
+
+echo "### lexset benchmark"
+echo
+echo "$(date -u +%Y-%m-%d), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ {print $2}') GiB RAM;"
+echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1)."
+echo
+echo "| Profile | Size | Distinct words | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) |"
+echo "|---|---|--:|---|--:|--:|--:|--:|"
+printf '%s\n' "${ROWS[@]}"
+echo
+echo "Job time for a 1 KiB list (\`lexset-jobtime\`, in process, $jobtime_iterations jobs):"
+echo
+echo "- result on the cache folder's disk: $JOBTIME_DISK"
+[ -z "$JOBTIME_RAM" ] || echo "- result on a RAM disk (flushing to disk costs nothing): $JOBTIME_RAM"
+echo
+echo "Every result agreed byte for byte with lexset's, and lexset's with lexset-baseline's."
