@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <new>
-#include <vector>
 
-#include "core/WordCompare.h"
 #include "core/WordHash.h"
 
 namespace lexset {
@@ -13,14 +11,6 @@ namespace {
 
 constexpr unsigned kMinSlotBits = 6;
 constexpr unsigned kMaxSlotBits = sizeof(std::size_t) == 4 ? 27 : 31;
-
-// The sort first spreads the words by their first two bytes.
-constexpr std::size_t kFirstBuckets = 65536;
-
-std::size_t FirstBucket(std::string_view word) {
-  const std::size_t first = static_cast<unsigned char>(word[0]);
-  return word.size() > 1 ? first << 8 | static_cast<unsigned char>(word[1]) : first << 8;
-}
 
 std::uint32_t TagOf(std::string_view word) { return static_cast<std::uint32_t>(HashWord(word) >> 32) | 1u; }
 
@@ -53,8 +43,12 @@ std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count
   std::size_t done = 0;
   try {
     while (done < count) {
-      if (!hashing_) {
-        InsertInOrder(words[done]);
+      if (mode_ != Mode::kHashing) {
+        if (mode_ == Mode::kInOrder) {
+          InsertInOrder(words[done]);
+        } else {
+          Append(words[done]);
+        }
         ++done;
         continue;
       }
@@ -66,7 +60,7 @@ std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count
         tags[i] = TagOf(words[done + i]);
         Prefetch(&slots_[tags[i] >> shift_]);
       }
-      for (std::size_t i = 0; i < batch; ++i) {
+      for (std::size_t i = 0; i < batch && mode_ == Mode::kHashing; ++i) {
         InsertHashed(words[done], tags[i]);
         ++done;
       }
@@ -96,6 +90,7 @@ void WordSet::InsertInOrder(std::string_view word) {
 }
 
 void WordSet::InsertHashed(std::string_view word, std::uint32_t tag) {
+  ++lookups_;
   const std::size_t mask = capacity_ - 1;
   std::size_t slot = tag >> shift_;
   for (;;) {
@@ -106,10 +101,21 @@ void WordSet::InsertHashed(std::string_view word, std::uint32_t tag) {
   }
   if (count_ >= max_count_) {
     Grow();
+    if (mode_ == Mode::kAppending) {
+      Append(word);
+      return;
+    }
     slot = FreeSlot(tag);
   }
   CheckRoomFor(word.size());
   slots_[slot] = Slot{tag, arena_.Append(word)};
+  ++count_;
+  ++added_;
+}
+
+void WordSet::Append(std::string_view word) {
+  CheckRoomFor(word.size());
+  arena_.Append(word);
   ++count_;
 }
 
@@ -121,8 +127,20 @@ std::size_t WordSet::FreeSlot(std::uint32_t tag) const {
 }
 
 // Moves every slot into a table twice the size; the slot of a tag comes from
-// its high bits, so no word needs hashing again.
+// its high bits, so no word needs hashing again. But a large table in which
+// nearly every lookup found a new word is given up: the words to come are
+// only appended.
 void WordSet::Grow() {
+  constexpr std::size_t kLargeTable = std::size_t{1} << 21;
+  if (capacity_ >= kLargeTable && added_ > lookups_ - lookups_ / 10) {
+    slots_.reset();
+    capacity_ = 0;
+    words_allowed_ = 0;
+    mode_ = Mode::kAppending;
+    return;
+  }
+  lookups_ = 0;
+  added_ = 0;
   const unsigned bits = 32 - shift_ + 1;
   if (bits > kMaxSlotBits) throw std::bad_alloc();
   const std::size_t capacity = std::size_t{1} << bits;
@@ -159,33 +177,37 @@ void WordSet::StartHashing() {
     const std::uint32_t tag = TagOf(word);
     slots_[FreeSlot(tag)] = Slot{tag, pos};
   });
-  hashing_ = true;
+  lookups_ = 0;
+  added_ = 0;
+  mode_ = Mode::kHashing;
 }
 
 void WordSet::Sort() {
-  if (is_sorted_ || !hashing_) {
+  if (is_sorted_ || mode_ == Mode::kInOrder) {
     is_sorted_ = true;
     return;
   }
   // The table is no longer needed; its memory goes to the sort. The arena
   // is walked twice in storage order, which reads memory sequentially: once
-  // to count the words by their first two bytes, once to put each entry
-  // straight into the part of the array for its two bytes. Each part is
-  // then sorted on its own.
+  // to count the words by their first byte, once to put each entry straight
+  // into the part of the array for its first byte (few enough parts for the
+  // writes to stay in the cache). Each part is then sorted on its own.
   slots_.reset();
   capacity_ = 0;
-  std::vector<std::size_t> next(kFirstBuckets + 1, 0);
-  arena_.ForEach([&](WordArena::Pos, std::string_view word) { ++next[FirstBucket(word) + 1]; });
-  for (std::size_t b = 1; b <= kFirstBuckets; ++b) next[b] += next[b - 1];
-  std::vector<std::size_t> bounds(next);
+  std::size_t next[257] = {};
+  arena_.ForEach([&](WordArena::Pos, std::string_view word) { ++next[static_cast<unsigned char>(word[0]) + 1]; });
+  for (std::size_t b = 1; b <= 256; ++b) next[b] += next[b - 1];
+  std::size_t bounds[257];
+  std::copy(next, next + 257, bounds);
 
   sorted_.reset(new SortEntry[count_]);
   arena_.ForEach([&](WordArena::Pos pos, std::string_view word) {
-    sorted_[next[FirstBucket(word)]++] = SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};
+    sorted_[next[static_cast<unsigned char>(word[0])]++] =
+        SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};
   });
-  for (std::size_t b = 0; b < kFirstBuckets; ++b) {
+  for (std::size_t b = 0; b < 256; ++b) {
     const std::size_t n = bounds[b + 1] - bounds[b];
-    if (n > 1) SortEntries(&sorted_[bounds[b]], n, arena_, 2);
+    if (n > 1) SortEntries(&sorted_[bounds[b]], n, arena_, 1);
   }
   is_sorted_ = true;
 }
@@ -196,7 +218,9 @@ void WordSet::Clear() {
   sorted_.reset();
   count_ = 0;
   words_allowed_ = 0;
-  hashing_ = false;
+  mode_ = Mode::kInOrder;
+  lookups_ = 0;
+  added_ = 0;
   is_sorted_ = false;
   last_ = 0;
   capacity_ = 0;

@@ -1,9 +1,14 @@
 //===- WordSet.h - The distinct words of a word list ---------------------===//
 //
-// While the words arrive in ascending order the set only appends them and
-// compares each with the greatest so far. The first word out of order turns
-// on an open-addressing hash table over the stored words; the words are then
-// sorted once, at the end.
+// The set works in one of three ways, chosen by what the words look like:
+//  - in order: while the words arrive in ascending order, it only appends
+//    them, comparing each with the greatest so far;
+//  - hashing: from the first word out of order, an open-addressing hash
+//    table over the stored words keeps repeats out;
+//  - appending: when the table keeps growing and nearly every word is new,
+//    hashing pays for nothing; words are then only appended, and repeats
+//    are dropped once the words are sorted.
+// Except in order, the words are sorted once, at the end.
 //
 // The set can be given a memory limit. It counts what it holds and what it
 // will need to sort, and refuses a word that would pass the limit (unless
@@ -19,6 +24,7 @@
 #include <string_view>
 
 #include "core/WordArena.h"
+#include "core/WordCompare.h"
 #include "core/WordSort.h"
 
 namespace lexset {
@@ -43,47 +49,48 @@ class WordSet {
   // Adds one word; throws std::bad_alloc where InsertMany would stop.
   void Insert(std::string_view word);
 
+  // Words stored; while appending, repeats count too.
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
 
   // Bytes taken from the heap now.
   std::size_t MemoryUsed() const;
 
-  // Puts the words in ascending byte order. Afterwards ForEachSorted may be
-  // called, and Insert may not until Clear. Throws std::bad_alloc if memory
-  // for the sort cannot be had (the limit has kept room for it).
+  // Puts the words in ascending byte order. Afterwards ForEachSorted and
+  // Cursor may be used, and Insert may not until Clear. Throws
+  // std::bad_alloc if memory for the sort cannot be had (the limit has kept
+  // room for it).
   void Sort();
 
-  // Calls emit(word) for every word in ascending order, stopping early when
-  // emit returns false. Returns false if it stopped early.
+  // Calls emit(word) for every distinct word in ascending order, stopping
+  // early when emit returns false. Returns false if it stopped early.
   template <class Emit>
   bool ForEachSorted(Emit&& emit) const {
-    if (!hashing_) {
-      bool go_on = true;
-      arena_.ForEach([&](WordArena::Pos, std::string_view word) {
-        if (go_on) go_on = emit(word);
-      });
-      return go_on;
-    }
-    // The words lie in the arena in the order they came; fetch ahead.
-    constexpr std::size_t kAhead = 8;
-    for (std::size_t i = 0; i < count_; ++i) {
-      if (i + kAhead < count_) arena_.Prefetch(sorted_[i + kAhead].pos);
-      if (!emit(arena_.WordAt(sorted_[i].pos))) return false;
+    Cursor cursor(*this);
+    while (cursor.Next()) {
+      if (!emit(cursor.word())) return false;
     }
     return true;
   }
 
-  // The words in ascending order one at a time, after Sort.
+  // The distinct words in ascending order one at a time, after Sort.
   class Cursor {
    public:
     explicit Cursor(const WordSet& set) : set_(set), arena_cursor_(set.arena_) {}
     // Moves to the next word; false after the last.
     bool Next() {
-      if (!set_.hashing_) return arena_cursor_.Next(&word_);
-      if (next_ >= set_.count_) return false;
-      word_ = set_.arena_.WordAt(set_.sorted_[next_++].pos);
-      return true;
+      if (set_.mode_ == Mode::kInOrder) return arena_cursor_.Next(&word_);
+      // The words lie in the arena in the order they came; fetch ahead.
+      constexpr std::size_t kAhead = 16;
+      for (;;) {
+        if (next_ >= set_.count_) return false;
+        if (next_ + kAhead < set_.count_) set_.arena_.Prefetch(set_.sorted_[next_ + kAhead].pos);
+        const std::string_view word = set_.arena_.WordAt(set_.sorted_[next_++].pos);
+        // Repeats stored while appending lie next to each other now.
+        if (set_.mode_ == Mode::kAppending && next_ > 1 && SameWord(word, word_)) continue;
+        word_ = word;
+        return true;
+      }
     }
     std::string_view word() const { return word_; }
 
@@ -98,6 +105,8 @@ class WordSet {
   void Clear();
 
  private:
+  enum class Mode { kInOrder, kHashing, kAppending };
+
   struct Slot {
     std::uint32_t tag;  // the high half of the word's hash, never 0 in a used slot
     WordArena::Pos pos;
@@ -105,7 +114,9 @@ class WordSet {
 
   void InsertInOrder(std::string_view word);
   void InsertHashed(std::string_view word, std::uint32_t tag);
+  void Append(std::string_view word);
   void StartHashing();
+  // Makes room in the table for another word, or gives up hashing.
   void Grow();
   std::size_t FreeSlot(std::uint32_t tag) const;
   // Throws std::bad_alloc unless one more word of `size` bytes fits the
@@ -119,15 +130,17 @@ class WordSet {
   std::size_t limit_;
   std::size_t count_ = 0;
   std::size_t words_allowed_ = 0;  // words that fit the limit with the arena as it is
-  bool hashing_ = false;     // false while every word so far came in order
-  WordArena::Pos last_ = 0;  // the greatest word, while !hashing_
+  Mode mode_ = Mode::kInOrder;
+  WordArena::Pos last_ = 0;  // the greatest word, in order
 
   std::unique_ptr<Slot[]> slots_;
   std::size_t capacity_ = 0;  // a power of two
   unsigned shift_ = 32;       // the slot of a tag is tag >> shift_
   std::size_t max_count_ = 0;
+  std::size_t lookups_ = 0;   // words looked up since the table last grew
+  std::size_t added_ = 0;     // of them, new ones
 
-  std::unique_ptr<SortEntry[]> sorted_;  // after Sort, when hashing_
+  std::unique_ptr<SortEntry[]> sorted_;  // after Sort, unless in order
   bool is_sorted_ = false;
 };
 
