@@ -40,10 +40,12 @@ void WordSet::CheckRoomExactly(std::size_t size) {
 }
 
 std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count) {
-  std::size_t done = 0;
+  std::size_t done = 0;  // words before this one are in the set
+  std::size_t at = 0;    // the word being inserted
   try {
     while (done < count) {
       if (mode_ != Mode::kHashing) {
+        at = done;
         if (mode_ == Mode::kInOrder) {
           InsertInOrder(words[done]);
         } else {
@@ -52,20 +54,51 @@ std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count
         ++done;
         continue;
       }
-      // Hash a batch first and ask for the slots of all of them, so that
-      // the cache misses overlap instead of coming one after another.
       const std::size_t batch = std::min(count - done, kBatch);
       std::uint32_t tags[kBatch];
+      if (!recent_.Worthwhile(batch)) {
+        // Hash the batch first and ask for the slots of all its words, so
+        // that the cache misses overlap instead of coming one by one.
+        for (std::size_t i = 0; i < batch; ++i) {
+          tags[i] = TagOf(words[done + i]);
+          Prefetch(&slots_[tags[i] >> shift_]);
+        }
+        std::size_t i = 0;
+        for (; i < batch && mode_ == Mode::kHashing; ++i) {
+          at = done + i;
+          InsertHashed(words[at], tags[i]);
+        }
+        done += i;
+        continue;
+      }
+      // The same, but words seen lately are settled at once.
+      std::size_t misses = 0;
+      std::size_t missed[kBatch];
+      RecentWords::Key keys[kBatch];
       for (std::size_t i = 0; i < batch; ++i) {
-        tags[i] = TagOf(words[done + i]);
+        const std::string_view word = words[done + i];
+        keys[i].size = 0;
+        if (word.size() <= RecentWords::kMaxSize) {
+          keys[i] = RecentWords::KeyOf(word);
+          if (recent_.Contains(keys[i])) continue;
+        }
+        tags[i] = TagOf(word);
         Prefetch(&slots_[tags[i] >> shift_]);
+        missed[misses++] = i;
       }
-      for (std::size_t i = 0; i < batch && mode_ == Mode::kHashing; ++i) {
-        InsertHashed(words[done], tags[i]);
-        ++done;
+      recent_.CountHits(batch - misses);
+      std::size_t m = 0;
+      for (; m < misses && mode_ == Mode::kHashing; ++m) {
+        const std::size_t i = missed[m];
+        at = done + i;
+        InsertHashed(words[at], tags[i]);
+        if (keys[i].size != 0) recent_.Add(keys[i]);
       }
+      // Hashing may have been given up part-way: the rest go round again.
+      done += m < misses ? missed[m] : batch;
     }
   } catch (const std::bad_alloc&) {
+    return at;
   }
   return done;
 }
@@ -221,6 +254,7 @@ void WordSet::Clear() {
   mode_ = Mode::kInOrder;
   lookups_ = 0;
   added_ = 0;
+  recent_.Clear();
   is_sorted_ = false;
   last_ = 0;
   capacity_ = 0;

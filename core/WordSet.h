@@ -23,6 +23,7 @@
 #include <memory>
 #include <string_view>
 
+#include "core/RecentWords.h"
 #include "core/WordArena.h"
 #include "core/WordCompare.h"
 #include "core/WordSort.h"
@@ -139,6 +140,8 @@ class WordSet {
   std::size_t max_count_ = 0;
   std::size_t lookups_ = 0;   // words looked up since the table last grew
   std::size_t added_ = 0;     // of them, new ones
+
+  RecentWords recent_;  // while hashing
 
   std::unique_ptr<SortEntry[]> sorted_;  // after Sort, unless in order
   bool is_sorted_ = false;

@@ -69,6 +69,23 @@ TEST(DifferentialTest, ManyDistinctWords) {
   }
 }
 
+TEST(DifferentialTest, FewWordsMakingUpLongLists) {
+  // Long enough for the cache of recent words to be tried and used; words
+  // around its 16-byte bound, equal in their first or last eight bytes.
+  Generator gen(10);
+  std::vector<std::string> vocabulary = gen.Vocabulary(std::string("ab\0\xff", 4), 1500, 20);
+  for (std::size_t size = 1; size <= 18; ++size) {
+    vocabulary.push_back(std::string(size, 'q'));
+    vocabulary.push_back(std::string(size, 'q') + "r");
+    vocabulary.push_back("r" + std::string(size, 'q'));
+  }
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::string> words;
+    for (int j = 0; j < 400000; ++j) words.push_back(vocabulary[gen.Below(vocabulary.size())]);
+    ExpectMatchesReference(gen.Join(words), gen);
+  }
+}
+
 TEST(DifferentialTest, SortedAndReverseSorted) {
   Generator gen(5);
   auto words = gen.Vocabulary(AllWordBytes(), 20000, 10);
