@@ -4,12 +4,17 @@
 #include <shellapi.h>
 
 #include "core/JobMessages.h"
+#include "ui/Hyperlink.h"
 #include "ui/WordListJob.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/PaintDC.h"
 #include "ui/framework/WinApp.h"
 
 namespace {
+
+// The maker's website and e-mail address, as the two link labels show them.
+constexpr char kWebsiteUrl[] = "http://www.example.com/";
+constexpr char kEmailUrl[] = "mailto:me@example.com";
 
 constexpr char kFileFilter[] = "Text File (*.txt)|*.txt|Word File (*.doc)|*.doc|All Files (*.*)|*.*||";
 constexpr char kEmptyResultPath[] = "结果文件名不能为空。\r\n请先生成结果文件。";
@@ -40,6 +45,9 @@ BOOL CWordListDlg::OnInitDialog() {
 
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  AttachHyperlink(m_hWnd, IDC_WEBSITE_LINK, kWebsiteUrl, kDefaultLinkColour);
+  AttachHyperlink(m_hWnd, IDC_EMAIL_LINK, kEmailUrl, kDefaultLinkColour);
 
   return TRUE;  // the first control that takes the focus, Start, gets it
 }

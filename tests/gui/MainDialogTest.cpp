@@ -83,6 +83,8 @@ void WindowAndControls() {
     // client edge.
     unsigned long expected = WS_CHILD | WS_VISIBLE | row.style;
     if (row.style & WS_BORDER && std::strcmp(row.class_name, "Edit") == 0) expected &= ~WS_BORDER;
+    // A label that became a link tells its parent of clicks.
+    if (row.id == kWebsiteLink || row.id == kEmailLink) expected |= SS_NOTIFY;
     CHECK_EQ(child.style, expected);
     // Dialog units become pixels position and size apart, as the system
     // does when it creates the controls.
