@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "core/JobMessages.h"
+#include "ui/AboutDlg.h"
 #include "ui/Hyperlink.h"
 #include "ui/WordListJob.h"
 #include "ui/framework/FileDialog.h"
@@ -43,6 +44,15 @@ END_MESSAGE_MAP()
 BOOL CWordListDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
+  if (CMenu* systemMenu = GetSystemMenu(FALSE)) {
+    CString about;
+    about.LoadString(IDS_ABOUT_MENU);
+    if (!about.IsEmpty()) {
+      systemMenu->AppendMenu(MF_SEPARATOR);
+      systemMenu->AppendMenu(MF_STRING, IDM_ABOUT, about);
+    }
+  }
+
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -60,7 +70,16 @@ void CWordListDlg::OnOK() {
 
 void CWordListDlg::OnCancel() { CDialog::OnCancel(); }
 
-void CWordListDlg::OnSysCommand(UINT nID, LPARAM lParam) { CDialog::OnSysCommand(nID, lParam); }
+// The About entry of the system menu shows the About box; every other
+// system command is the system's.
+void CWordListDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if ((nID & 0xFFF0) == IDM_ABOUT) {
+    CAboutDlg about;
+    about.DoModal();
+  } else {
+    CDialog::OnSysCommand(nID, lParam);
+  }
+}
 
 // Draws the icon while the window is minimised.
 void CWordListDlg::OnPaint() {
