@@ -318,12 +318,6 @@ void Browse() {
   CHECK_EQ(ReadAll(result), "");
 }
 
-// The lines the shell recorder has written so far.
-std::string ShellLog() {
-  const std::string log = ReadAll(g_paths.shell_log);
-  return log == "<missing>" ? std::string() : log;
-}
-
 void OpenResultFile() {
   const std::string folder = FreshFolder("open");
   const std::string source = folder + "\\source.txt";
