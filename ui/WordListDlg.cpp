@@ -4,12 +4,18 @@
 #include <shellapi.h>
 
 #include "core/JobMessages.h"
+#include "ui/AboutDlg.h"
+#include "ui/Hyperlink.h"
 #include "ui/WordListJob.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/PaintDC.h"
 #include "ui/framework/WinApp.h"
 
 namespace {
+
+// The maker's website and e-mail address, as the two link labels show them.
+constexpr char kWebsiteUrl[] = "http://www.example.com/";
+constexpr char kEmailUrl[] = "mailto:me@example.com";
 
 constexpr char kFileFilter[] = "Text File (*.txt)|*.txt|Word File (*.doc)|*.doc|All Files (*.*)|*.*||";
 constexpr char kEmptyResultPath[] = "结果文件名不能为空。\r\n请先生成结果文件。";
@@ -38,8 +44,20 @@ END_MESSAGE_MAP()
 BOOL CWordListDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
+  if (CMenu* systemMenu = GetSystemMenu(FALSE)) {
+    CString about;
+    about.LoadString(IDS_ABOUT_MENU);
+    if (!about.IsEmpty()) {
+      systemMenu->AppendMenu(MF_SEPARATOR);
+      systemMenu->AppendMenu(MF_STRING, IDM_ABOUT, about);
+    }
+  }
+
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  AttachHyperlink(m_hWnd, IDC_WEBSITE_LINK, kWebsiteUrl, kDefaultLinkColour);
+  AttachHyperlink(m_hWnd, IDC_EMAIL_LINK, kEmailUrl, kDefaultLinkColour);
 
   return TRUE;  // the first control that takes the focus, Start, gets it
 }
@@ -52,7 +70,16 @@ void CWordListDlg::OnOK() {
 
 void CWordListDlg::OnCancel() { CDialog::OnCancel(); }
 
-void CWordListDlg::OnSysCommand(UINT nID, LPARAM lParam) { CDialog::OnSysCommand(nID, lParam); }
+// The About entry of the system menu shows the About box; every other
+// system command is the system's.
+void CWordListDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if ((nID & 0xFFF0) == IDM_ABOUT) {
+    CAboutDlg about;
+    about.DoModal();
+  } else {
+    CDialog::OnSysCommand(nID, lParam);
+  }
+}
 
 // Draws the icon while the window is minimised.
 void CWordListDlg::OnPaint() {

@@ -15,6 +15,7 @@ namespace {
 
 struct FindDialog {
   DWORD process;
+  int marker;
   HWND dialog;
 };
 
@@ -22,7 +23,7 @@ BOOL CALLBACK FindMainDialog(HWND window, LPARAM param) {
   auto* find = reinterpret_cast<FindDialog*>(param);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process == find->process && IsWindowVisible(window) && GetDlgItem(window, 1001) != nullptr) {
+  if (process == find->process && IsWindowVisible(window) && GetDlgItem(window, find->marker) != nullptr) {
     find->dialog = window;
     return FALSE;
   }
@@ -94,16 +95,18 @@ App::~App() {
   }
 }
 
-bool App::Start() {
+bool App::Start() { return Start(g_paths.app, "", 1001); }
+
+bool App::Start(const std::string& exe, const std::string& arguments, int marker) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  std::string command = "\"" + g_paths.app + "\"";
-  if (!CreateProcessA(g_paths.app.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+  if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process_)) {
-    std::printf("  cannot start %s: error %lu\n", g_paths.app.c_str(), GetLastError());
+    std::printf("  cannot start %s: error %lu\n", exe.c_str(), GetLastError());
     return false;
   }
-  FindDialog find{process_.dwProcessId, nullptr};
+  FindDialog find{process_.dwProcessId, marker, nullptr};
   const bool found = WaitUntil([&] {
     EnumWindows(&FindMainDialog, reinterpret_cast<LPARAM>(&find));
     return find.dialog != nullptr;
@@ -207,12 +210,27 @@ ProbeReport App::Probe() const {
       report.system_menu.push_back({static_cast<unsigned>(std::stoul(Field(fields, "id"))),
                                     static_cast<unsigned>(std::stoul(Field(fields, "state"), nullptr, 16)),
                                     probe::Unhex(Field(fields, "text"))});
+    } else if (fields[0] == "cursor") {
+      ProbeReport::Cursor cursor;
+      cursor.id = std::stoi(Field(fields, "id"));
+      cursor.handle = std::stoull(Field(fields, "handle"), nullptr, 16);
+      cursor.icon = Field(fields, "icon") != "0";
+      std::sscanf(Field(fields, "hot").c_str(), "%d,%d", &cursor.hot_x, &cursor.hot_y);
+      cursor.colour = Field(fields, "colour") != "0";
+      cursor.and_plane = probe::Unhex(Field(fields, "and"));
+      cursor.xor_plane = probe::Unhex(Field(fields, "xor"));
+      report.cursors.push_back(cursor);
     } else if (line.rfind("box=", 0) == 0) {
       report.boxes.push_back(
           {Field(fields, "icon"), probe::Unhex(Field(fields, "caption")), probe::Unhex(Field(fields, "text"))});
     }
   }
   return report;
+}
+
+std::string ShellLog() {
+  const std::string log = ReadAll(g_paths.shell_log);
+  return log == "<missing>" ? std::string() : log;
 }
 
 std::string ReadAll(const std::string& path) {

@@ -21,6 +21,7 @@ namespace gui {
 struct Paths {
   std::string app;        // lexset.exe
   std::string probe;      // the probe DLL
+  std::string link_host;  // the test program with link labels of its own
   std::string work;       // a scratch folder for source and result files
   std::string shell_log;  // what the shell recorder was asked to open
 };
@@ -51,6 +52,15 @@ struct ProbeReport {
     std::string caption;
     std::string text;
   };
+  // The cursor a control set when told the mouse was over it.
+  struct Cursor {
+    int id = 0;
+    unsigned long long handle = 0;
+    bool icon = true;
+    int hot_x = -1, hot_y = -1;
+    bool colour = true;
+    std::string and_plane, xor_plane;  // 32 rows of 4 bytes, top row first
+  };
   bool ok = false;
   unsigned acp = 0;
   int base_x = 0;  // pixels in 4 horizontal dialog units
@@ -61,6 +71,7 @@ struct ProbeReport {
   unsigned long long icon_big = 0, icon_small = 0, icon_drag = 0, icon_app = 0;
   std::vector<MenuItem> system_menu;
   std::vector<Box> boxes;
+  std::vector<Cursor> cursors;
 };
 
 // One running lexset process.
@@ -73,6 +84,9 @@ class App {
 
   // Starts the program and waits until its window is up and answering.
   bool Start();
+  // The same for another program, whose window is the one with control
+  // `marker`.
+  bool Start(const std::string& exe, const std::string& arguments, int marker);
   HWND dialog() const { return dialog_; }
   HWND Item(int id) const { return GetDlgItem(dialog_, id); }
 
@@ -101,6 +115,9 @@ class App {
   PROCESS_INFORMATION process_{};
   HWND dialog_ = nullptr;
 };
+
+// What the shell recorder has been asked to open so far, a line each.
+std::string ShellLog();
 
 // Files, by Windows path.
 std::string ReadAll(const std::string& path);

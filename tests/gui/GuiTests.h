@@ -11,10 +11,12 @@ struct TestGroup {
 };
 
 std::vector<TestGroup> MainDialogGroups();
+std::vector<TestGroup> LinkGroups();
+std::vector<TestGroup> AboutGroups();
 
 inline std::vector<TestGroup> AllGroups() {
   std::vector<TestGroup> groups;
-  for (const auto& list : {MainDialogGroups()}) groups.insert(groups.end(), list.begin(), list.end());
+  for (const auto& list : {MainDialogGroups(), LinkGroups(), AboutGroups()}) groups.insert(groups.end(), list.begin(), list.end());
   return groups;
 }
 

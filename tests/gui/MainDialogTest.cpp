@@ -83,6 +83,8 @@ void WindowAndControls() {
     // client edge.
     unsigned long expected = WS_CHILD | WS_VISIBLE | row.style;
     if (row.style & WS_BORDER && std::strcmp(row.class_name, "Edit") == 0) expected &= ~WS_BORDER;
+    // A label that became a link tells its parent of clicks.
+    if (row.id == kWebsiteLink || row.id == kEmailLink) expected |= SS_NOTIFY;
     CHECK_EQ(child.style, expected);
     // Dialog units become pixels position and size apart, as the system
     // does when it creates the controls.
@@ -314,12 +316,6 @@ void Browse() {
   CHECK_EQ(StartAndRead(app, "information"), kCompleted);
   CHECK_EQ(ReadAll(edited), "a\r\nb\r\n");
   CHECK_EQ(ReadAll(result), "");
-}
-
-// The lines the shell recorder has written so far.
-std::string ShellLog() {
-  const std::string log = ReadAll(g_paths.shell_log);
-  return log == "<missing>" ? std::string() : log;
 }
 
 void OpenResultFile() {

@@ -4,11 +4,13 @@
 //
 // The 32-bit product cannot run on this machine, so it is checked as a file:
 // its headers, the DLLs it imports, and its resources, read back through the
-// system's own resource functions.
+// system's own resource and version functions and, where order matters, byte
+// by byte.
 //
 //===----------------------------------------------------------------------===//
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/gui/AboutDialogTable.h"
 #include "tests/gui/Checks.h"
 #include "tests/gui/MainDialogTable.h"
 
@@ -192,6 +195,192 @@ void MainDialogTemplate(HMODULE module) {
   CHECK(!t.Ended());
 }
 
+// Text as the program shows it: UTF-16 in the ANSI code page.
+std::string Narrow(const std::wstring& wide) {
+  char text[1024];
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text, sizeof text,
+                                    nullptr, nullptr);
+  return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+void AboutTemplate(HMODULE module) {
+  const auto bytes = Resource(module, RT_DIALOG, MAKEINTRESOURCEA(kAboutTemplate));
+  if (!CHECK(!bytes.empty())) return;
+  // A classic template: no version and signature words, 16-bit identifiers.
+  TemplateReader t(bytes);
+  CHECK_EQ(t.Dword(), static_cast<DWORD>(kAboutStyle));
+  CHECK_EQ(t.Dword(), 0u);  // exStyle
+  const WORD items = t.Word();
+  CHECK_EQ(items, static_cast<WORD>(std::size(kAboutControls)));
+  CHECK_EQ(t.Short(), 0);
+  CHECK_EQ(t.Short(), 0);
+  CHECK_EQ(t.Short(), 235);
+  CHECK_EQ(t.Short(), 55);
+  CHECK_EQ(t.SzOrOrd(), "");  // no menu
+  CHECK_EQ(t.SzOrOrd(), "");  // the standard dialog class
+  CHECK_EQ(t.SzOrOrd(), kAboutCaption);
+  CHECK_EQ(t.Word(), 9);  // points
+  CHECK_EQ(t.SzOrOrd(), "宋体");
+  for (std::size_t i = 0; i < items && i < std::size(kAboutControls); ++i) {
+    const ControlRow& row = kAboutControls[i];
+    t.AlignTo(4);
+    CHECK_EQ(t.Dword(), static_cast<DWORD>(WS_CHILD | WS_VISIBLE | row.style));
+    CHECK_EQ(t.Dword(), 0u);  // exStyle
+    CHECK_EQ(t.Short(), row.x);
+    CHECK_EQ(t.Short(), row.y);
+    CHECK_EQ(t.Short(), row.width);
+    CHECK_EQ(t.Short(), row.height);
+    CHECK_EQ(static_cast<int>(t.Word()), row.id & 0xFFFF);
+    CHECK_EQ(ClassOfAtom(t.SzOrOrd()), row.class_name);
+    CHECK_EQ(t.SzOrOrd(), row.text);
+    const WORD extra = t.Word();
+    t.Skip(extra);
+  }
+  CHECK(!t.Ended());
+}
+
+void AboutMenuString(HMODULE module) {
+  // Strings are stored sixteen to a block, block n holding 16(n-1) onwards.
+  const auto block = Resource(module, RT_STRING, MAKEINTRESOURCEA(kAboutMenuString / 16 + 1));
+  if (!CHECK(!block.empty())) return;
+  std::vector<std::wstring> strings;
+  for (std::size_t at = 0; at + 2 <= block.size() && strings.size() < 16;) {
+    const std::size_t length = block[at] | block[at + 1] << 8;
+    at += 2;
+    std::wstring text;
+    for (std::size_t i = 0; i < length && at + 2 <= block.size(); ++i, at += 2) {
+      text += static_cast<wchar_t>(block[at] | block[at + 1] << 8);
+    }
+    strings.push_back(text);
+  }
+  if (!CHECK_EQ(strings.size(), std::size_t{16})) return;
+  for (int i = 0; i < 16; ++i) {
+    const int id = kAboutMenuString / 16 * 16 + i;
+    CHECK_EQ(Narrow(strings[i]), id == kAboutMenuString ? std::string(kAboutMenuText) : std::string());
+  }
+}
+
+// One node of a VS_VERSIONINFO tree: its key, value and children as stored.
+struct VersionNode {
+  std::string key;
+  WORD type = 0;  // 1: text, 0: binary
+  std::vector<unsigned char> value;
+  std::string text;  // the value, when it is text
+  std::vector<VersionNode> children;
+};
+
+// Reads the node at `at`, which takes up `length` bytes.
+VersionNode ReadVersionNode(const std::vector<unsigned char>& bytes, std::size_t at) {
+  VersionNode node;
+  auto word = [&](std::size_t i) -> WORD { return i + 2 <= bytes.size() ? bytes[i] | bytes[i + 1] << 8 : 0; };
+  const std::size_t end = std::min(bytes.size(), at + word(at));
+  const std::size_t value_length = word(at + 2);
+  node.type = word(at + 4);
+  std::size_t i = at + 6;
+  std::wstring key;
+  for (; i + 2 <= end && word(i) != 0; i += 2) key += static_cast<wchar_t>(word(i));
+  node.key = Narrow(key);
+  i = (i + 2 + 3) / 4 * 4;
+  // A text value's length counts UTF-16 units, its terminator among them.
+  const std::size_t value_bytes = node.type == 1 ? value_length * 2 : value_length;
+  if (i + value_bytes <= end) {
+    node.value.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(i + value_bytes));
+    if (node.type == 1) {
+      std::wstring text;
+      for (std::size_t j = 0; j + 1 < value_bytes && word(i + j) != 0; j += 2) text += static_cast<wchar_t>(word(i + j));
+      node.text = Narrow(text);
+    }
+  }
+  i = (i + value_bytes + 3) / 4 * 4;
+  while (i + 6 <= end) {
+    const std::size_t child_length = word(i);
+    if (child_length == 0) break;
+    node.children.push_back(ReadVersionNode(bytes, i));
+    i = (i + child_length + 3) / 4 * 4;
+  }
+  return node;
+}
+
+std::vector<std::string> Keys(const VersionNode& node) {
+  std::vector<std::string> keys;
+  for (const VersionNode& child : node.children) keys.push_back(child.key);
+  return keys;
+}
+
+void VersionBlock(HMODULE module) {
+  const auto bytes = Resource(module, RT_VERSION, MAKEINTRESOURCEA(1));
+  if (!CHECK(!bytes.empty())) return;
+  const VersionNode root = ReadVersionNode(bytes, 0);
+  CHECK_EQ(root.key, "VS_VERSION_INFO");
+  if (!CHECK_EQ(root.value.size(), sizeof(VS_FIXEDFILEINFO))) return;
+  VS_FIXEDFILEINFO fixed;
+  std::memcpy(&fixed, root.value.data(), sizeof fixed);
+  CHECK_EQ(fixed.dwSignature, 0xFEEF04BDul);
+  CHECK_EQ(fixed.dwFileVersionMS, 0x00010000ul);  // 1.0
+  CHECK_EQ(fixed.dwFileVersionLS, 0x00000001ul);  // .0.1
+  CHECK_EQ(fixed.dwProductVersionMS, 0x00010000ul);
+  CHECK_EQ(fixed.dwProductVersionLS, 0x00000001ul);
+  CHECK_EQ(fixed.dwFileFlagsMask, 0x3Ful);
+  CHECK_EQ(fixed.dwFileFlags, 0ul);
+  CHECK_EQ(fixed.dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+  CHECK_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
+  CHECK_EQ(fixed.dwFileSubtype, 0ul);
+
+  // One string table, then the translation list.
+  if (!CHECK_EQ(Keys(root), (std::vector<std::string>{"StringFileInfo", "VarFileInfo"}))) return;
+  const VersionNode& string_info = root.children[0];
+  if (!CHECK_EQ(Keys(string_info), std::vector<std::string>{"080404b0"})) return;
+  const VersionNode& table = string_info.children[0];
+  std::vector<std::string> expected_keys;
+  for (const VersionString& row : kVersionStrings) expected_keys.push_back(row.key);
+  CHECK_EQ(Keys(table), expected_keys);
+  for (std::size_t i = 0; i < table.children.size() && i < std::size(kVersionStrings); ++i) {
+    CHECK_EQ(table.children[i].type, 1);
+    CHECK_EQ(table.children[i].text, kVersionStrings[i].value);
+  }
+  const VersionNode& var_info = root.children[1];
+  if (!CHECK_EQ(Keys(var_info), std::vector<std::string>{"Translation"})) return;
+  CHECK_EQ(var_info.children[0].type, 0);
+  CHECK_EQ(var_info.children[0].value, (std::vector<unsigned char>{0x04, 0x08, 0xB0, 0x04}));
+}
+
+// The same block as the system's version functions read it from the file.
+void VersionInfo(const std::string& exe) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  if (!CHECK(size > 0)) return;
+  std::vector<unsigned char> info(size);
+  if (!CHECK(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()))) return;
+
+  void* value = nullptr;
+  UINT length = 0;
+  if (CHECK(VerQueryValueA(info.data(), "\\", &value, &length) && length == sizeof(VS_FIXEDFILEINFO))) {
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    CHECK_EQ(HIWORD(fixed->dwFileVersionMS), 1);
+    CHECK_EQ(LOWORD(fixed->dwFileVersionMS), 0);
+    CHECK_EQ(HIWORD(fixed->dwFileVersionLS), 0);
+    CHECK_EQ(LOWORD(fixed->dwFileVersionLS), 1);
+    CHECK_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+    CHECK_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+  }
+  if (CHECK(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &value, &length) && length == 4)) {
+    const auto* pair = static_cast<const WORD*>(value);
+    CHECK_EQ(pair[0], 0x0804);
+    CHECK_EQ(pair[1], 0x04B0);
+  }
+  for (const VersionString& row : kVersionStrings) {
+    const std::string path = std::string("\\StringFileInfo\\080404b0\\") + row.key;
+    value = nullptr;
+    length = 0;
+    if (!Check(VerQueryValueA(info.data(), path.c_str(), &value, &length) != 0, "VerQueryValue " + path, __FILE__,
+               __LINE__)) {
+      continue;
+    }
+    CHECK_EQ(std::string(static_cast<const char*>(value)), row.value);
+  }
+}
+
 void Icon(HMODULE module) {
   const auto group = Resource(module, RT_GROUP_ICON, MAKEINTRESOURCEA(128));
   if (!CHECK(group.size() >= 6 + 14)) return;
@@ -234,6 +423,10 @@ int main(int argc, char** argv) {
   const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!gui::Check(module != nullptr, "the executable loads as resources", __FILE__, __LINE__)) return gui::Summary();
   gui::Group("resources: main window template", [&] { gui::MainDialogTemplate(module); });
+  gui::Group("resources: About box template", [&] { gui::AboutTemplate(module); });
+  gui::Group("resources: About menu string", [&] { gui::AboutMenuString(module); });
+  gui::Group("resources: version block, as stored", [&] { gui::VersionBlock(module); });
+  gui::Group("resources: version block, as read", [&] { gui::VersionInfo(exe); });
   gui::Group("resources: icon", [&] { gui::Icon(module); });
   gui::Group("resources: manifest", [&] { gui::Manifest(module); });
   FreeLibrary(module);

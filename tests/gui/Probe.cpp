@@ -2,7 +2,7 @@
 //
 // Loaded into lexset's process by the GUI test driver. Some things can only
 // be seen from inside the process under Wine: dialog units, the system menu,
-// which stock icon a message box shows, the cursor a window sets. The probe
+// which icon a dialog shows, the cursor a window sets and its bits. The probe
 // writes what it sees as "key=value" lines to probe.out beside itself, then
 // unloads itself, so it can be loaded again later.
 //
@@ -47,11 +47,12 @@ std::string ClassOf(HWND window) {
   return std::string(name, size > 0 ? static_cast<std::size_t>(size) : 0);
 }
 
-// Which stock icon, if any, a message box shows.
+// Which icon, the program's own or a stock one, a dialog shows.
 const char* IconName(HWND box) {
   for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
     const HICON icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128))) return "app";
     if (icon == LoadIconA(nullptr, IDI_EXCLAMATION)) return "exclamation";
     if (icon == LoadIconA(nullptr, IDI_ASTERISK)) return "information";
     if (icon == LoadIconA(nullptr, IDI_HAND)) return "stop";
@@ -76,6 +77,58 @@ BOOL CALLBACK ListOwnedDialogs(HWND window, LPARAM param) {
     *boxes->out += " text=" + probe::Hex(WindowText(GetDlgItem(window, 0xFFFF))) + "\n";
   }
   return TRUE;
+}
+
+// The cursor `window` sets when the mouse moves over it, as the UI thread
+// sees it: its handle, hot spot and AND and XOR planes (32 x 32 cursors
+// only), each row four bytes, leftmost pixel in the high bit.
+std::string CursorOver(HWND window) {
+  const DWORD ui = GetWindowThreadProcessId(window, nullptr);
+  AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
+  SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  const HCURSOR cursor = GetCursor();
+  AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+
+  char line[128];
+  std::snprintf(line, sizeof line, "cursor id=%d handle=%p", GetDlgCtrlID(window), static_cast<void*>(cursor));
+  std::string out = line;
+  ICONINFO info{};
+  if (cursor == nullptr || !GetIconInfo(cursor, &info)) return out + "\n";
+  BITMAP mask{};
+  GetObjectA(info.hbmMask, sizeof mask, &mask);
+  std::snprintf(line, sizeof line, " icon=%d hot=%lu,%lu mask=%ldx%ld colour=%d", info.fIcon,
+                static_cast<unsigned long>(info.xHotspot), static_cast<unsigned long>(info.yHotspot), mask.bmWidth,
+                mask.bmHeight, info.hbmColor != nullptr);
+  out += line;
+  if (mask.bmWidth == 32 && mask.bmHeight == 64 && info.hbmColor == nullptr) {
+    // A monochrome cursor's mask holds the AND plane above the XOR plane.
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colours[2];
+    } format{};
+    format.header.biSize = sizeof format.header;
+    format.header.biWidth = 32;
+    format.header.biHeight = -64;  // top row first
+    format.header.biPlanes = 1;
+    format.header.biBitCount = 1;
+    format.header.biCompression = BI_RGB;
+    std::string bits(64 * 4, '\0');
+    const HDC dc = GetDC(nullptr);
+    const int rows = GetDIBits(dc, info.hbmMask, 0, 64, &bits[0], reinterpret_cast<BITMAPINFO*>(&format),
+                               DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    if (rows == 64) {
+      // Row bits come out as stored; a palette whose first entry is white
+      // means they are inverted.
+      if (format.colours[0].rgbRed != 0) {
+        for (char& c : bits) c = static_cast<char>(~c);
+      }
+      out += " and=" + probe::Hex(bits.substr(0, 128)) + " xor=" + probe::Hex(bits.substr(128));
+    }
+  }
+  if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  return out + "\n";
 }
 
 std::string Observe() {
@@ -122,6 +175,12 @@ std::string Observe() {
                 reinterpret_cast<void*>(SendMessageA(dialog, WM_QUERYDRAGICON, 0, 0)),
                 static_cast<void*>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128))));
   out += line;
+
+  // The two link labels, and a plain label for comparison.
+  for (int id : {1005, 1006}) {
+    if (const HWND link = GetDlgItem(dialog, id)) out += CursorOver(link);
+  }
+  if (const HWND plain = GetDlgItem(dialog, -1)) out += CursorOver(plain);
 
   Boxes boxes{dialog, &out};
   EnumWindows(&ListOwnedDialogs, reinterpret_cast<LPARAM>(&boxes));

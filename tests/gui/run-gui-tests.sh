@@ -20,4 +20,5 @@ rm -f "$test_dir/shell.log"
 timeout 900 "$WINELOADER" "$build/tests/gui/lexset-gui-test.exe" \
   "$(lexset_windows_path "$build/ui/lexset.exe")" \
   "$(lexset_windows_path "$build/tests/gui/lexset-probe.dll")" \
+  "$(lexset_windows_path "$build/tests/gui/lexset-link-host.exe")" \
   'C:\lexset-test\work' 'C:\lexset-test\shell.log' ${group:+"$group"}

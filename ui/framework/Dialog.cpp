@@ -39,7 +39,12 @@ void ReportException(HWND window, const char* what) {
 }  // namespace
 
 INT_PTR CDialog::DoModal() {
-  const HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+  // A dialog given no parent belongs to the main window, which it disables
+  // while it is up.
+  HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+  if (parent == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
+    parent = AfxGetApp()->m_pMainWnd->m_hWnd;
+  }
   return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, &CDialog::DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }

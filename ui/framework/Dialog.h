@@ -12,7 +12,8 @@ class CDialog : public CWnd {
   explicit CDialog(UINT templateId, CWnd* parent = nullptr) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
   // Shows the dialog and runs its message loop until EndDialog. Returns the
-  // code given to EndDialog, or -1 if the dialog could not be created.
+  // code given to EndDialog, or -1 if the dialog could not be created. With
+  // no parent, the application's main window owns the dialog.
   virtual INT_PTR DoModal();
 
   // Copies the controls into the members (TRUE) or the members into the

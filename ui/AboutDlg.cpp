@@ -1,0 +1,4 @@
+//===- AboutDlg.cpp - The About box --------------------------------------===//
+#include "ui/AboutDlg.h"
+
+CAboutDlg::CAboutDlg() : CDialog(CAboutDlg::IDD) {}
