@@ -17,6 +17,8 @@ ctest --preset host
 echo "== tests: native, AddressSanitizer and UBSan"
 ctest --preset host-sanitize
 echo "== tests: 64-bit Windows build under Wine"
+# The Wine server the tests share is stopped however the tests end.
+trap '(. scripts/wine-env.sh && "$WINESERVER" -k 2>/dev/null) || true' EXIT
 ctest --preset win64
 echo "== benchmark: smoke run (small corpora; lexset and its peers must agree)"
 bench/run.sh --smoke
