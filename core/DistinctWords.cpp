@@ -9,7 +9,6 @@
 namespace lexset {
 namespace {
 
-constexpr std::string_view kRunLineEnd = "\n";
 constexpr std::size_t kRunWriteBuffer = std::size_t{1} << 20;
 
 // One sorted input of a merge: a run file, or the set in memory.
@@ -141,15 +140,22 @@ void DistinctWords::AddRunBytes(std::uint64_t bytes) {
 
 void DistinctWords::RemoveRunBytes(std::uint64_t bytes) { run_bytes_ -= bytes; }
 
+// Words that came in order are lines already, written in large blocks.
+bool DistinctWords::WriteSet(LineWriter& out) const {
+  if (set_.in_order()) {
+    return set_.ForEachOrderedBlock([&out](const char* lines, std::size_t size) { return out.PutLines(lines, size); });
+  }
+  return set_.ForEachSorted([&out](std::string_view word) { return out.PutLine(word); });
+}
+
 bool DistinctWords::Spill() {
   Run run;
   if (!CreateRun(&run)) return false;
   set_.Sort();
   CountingSink sink(*run.file);
   {
-    LineWriter writer(sink, kRunWriteBuffer, kRunLineEnd);
-    const bool written = set_.ForEachSorted([&writer](std::string_view word) { return writer.PutLine(word); });
-    if (!written || !writer.Flush() || !run.file->Rewind()) {
+    LineWriter writer(sink, kRunWriteBuffer);
+    if (!WriteSet(writer) || !writer.Flush() || !run.file->Rewind()) {
       run_error_ = run.file->error();
       return false;
     }
@@ -174,7 +180,7 @@ bool DistinctWords::MergeOldestRuns() {
   }
   CountingSink sink(*merged.file);
   {
-    LineWriter writer(sink, kRunWriteBuffer, kRunLineEnd);
+    LineWriter writer(sink, kRunWriteBuffer);
     const Written result = Merge(pointers, writer);
     if (result == Written::kRunFailed) {
       for (std::size_t i = 0; i < width; ++i) {
@@ -201,10 +207,7 @@ bool DistinctWords::MergeOldestRuns() {
 
 DistinctWords::Written DistinctWords::WriteSorted(LineWriter& out) {
   set_.Sort();
-  if (runs_.empty()) {
-    return set_.ForEachSorted([&out](std::string_view word) { return out.PutLine(word); }) ? Written::kDone
-                                                                                          : Written::kOutputFailed;
-  }
+  if (runs_.empty()) return WriteSet(out) ? Written::kDone : Written::kOutputFailed;
   // Leave room for the set among the inputs of the last merge.
   while (runs_.size() + 1 > kMaxMergeWidth) {
     if (!MergeOldestRuns()) return Written::kRunFailed;

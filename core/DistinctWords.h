@@ -59,6 +59,8 @@ class DistinctWords {
 
   // Writes the set's words as a run and empties the set.
   bool Spill();
+  // Writes the set's words, sorted, to `out`.
+  bool WriteSet(LineWriter& out) const;
   // Merges the oldest runs into one.
   bool MergeOldestRuns();
   bool CreateRun(Run* run);

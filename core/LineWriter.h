@@ -8,30 +8,41 @@
 
 #include "core/ByteRules.h"
 #include "core/ByteStreams.h"
+#include "core/WordCompare.h"
 
 namespace lexset {
 
 // Collects lines in one large buffer and hands it to the sink when full.
 class LineWriter {
  public:
-  // Lines end with CR LF, as in the result, unless `line_end` says otherwise.
-  LineWriter(ByteSink& sink, std::size_t buffer_size, std::string_view line_end = kLineEnd)
-      : sink_(sink), buffer_(buffer_size), line_end_(line_end) {}
+  // Lines end with CR LF, as in the result.
+  LineWriter(ByteSink& sink, std::size_t buffer_size) : sink_(sink), buffer_(buffer_size) {}
 
   // Appends `word` and a line end. Returns false once the sink has failed.
   bool PutLine(std::string_view word) {
-    const std::size_t size = word.size() + line_end_.size();
+    const std::size_t size = word.size() + kLineEnd.size();
     if (buffer_.size() - used_ < size) {
       if (!Flush()) return false;
       if (size > buffer_.size()) {
-        return sink_.Write(word.data(), word.size()) && sink_.Write(line_end_.data(), line_end_.size());
+        return sink_.Write(word.data(), word.size()) && sink_.Write(kLineEnd.data(), kLineEnd.size());
       }
     }
     char* out = buffer_.data() + used_;
-    std::memcpy(out, word.data(), word.size());
-    std::memcpy(out + word.size(), line_end_.data(), line_end_.size());
+    CopyBytes(out, word.data(), word.size());
+    CopyBytes(out + word.size(), kLineEnd.data(), kLineEnd.size());
     used_ += size;
     return true;
+  }
+
+  // Appends lines already made, `size` bytes of them; a large block goes to
+  // the sink as it is.
+  bool PutLines(const char* lines, std::size_t size) {
+    if (buffer_.size() - used_ >= size) {
+      std::memcpy(buffer_.data() + used_, lines, size);
+      used_ += size;
+      return true;
+    }
+    return Flush() && sink_.Write(lines, size);
   }
 
   // Hands the buffered bytes to the sink.
@@ -45,7 +56,6 @@ class LineWriter {
  private:
   ByteSink& sink_;
   std::vector<char> buffer_;
-  std::string_view line_end_;
   std::size_t used_ = 0;
 };
 

@@ -13,7 +13,7 @@ bool RunReader::Next() {
   for (;;) {
     if (const void* line_end = std::memchr(buffer_.data() + searched, '\n', end_ - searched)) {
       const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(line_end) - buffer_.data());
-      word_ = std::string_view(buffer_.data() + begin_, stop - begin_);
+      word_ = std::string_view(buffer_.data() + begin_, stop - begin_ - 1);
       begin_ = stop + 1;
       return true;
     }

@@ -9,7 +9,8 @@
 
 namespace lexset {
 
-// Reads a run file: words each followed by LF (words never hold one).
+// Reads a run file: words each followed by CR LF, as in the result (words
+// never hold either).
 class RunReader {
  public:
   RunReader(ByteSource& source, std::size_t buffer_size);

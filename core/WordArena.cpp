@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/WordCompare.h"
+
 namespace lexset {
 namespace {
 
@@ -38,7 +40,7 @@ WordArena::Pos WordArena::Append(std::string_view word) {
     size >>= 7;
   }
   *out++ = static_cast<unsigned char>(size);
-  if (!word.empty()) std::memcpy(out, word.data(), word.size());
+  CopyBytes(reinterpret_cast<char*>(out), word.data(), word.size());
   cursor_ += record_size;
   block.used = offset + record_size;
   return block.first + static_cast<Pos>(offset);

@@ -19,11 +19,20 @@ std::uint32_t TagOf(std::string_view word) { return static_cast<std::uint32_t>(H
 // Under a small limit the first arena block is small too, so that a run
 // holds more than a word or two.
 WordSet::WordSet(std::size_t memory_limit)
-    : arena_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)), limit_(memory_limit) {}
+    : ordered_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
+      arena_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
+      limit_(memory_limit) {}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
-  return arena_.BytesReserved() + capacity_ * sizeof(Slot) + (sorted_ ? count_ * sizeof(SortEntry) : 0);
+  return ordered_.BytesReserved() + arena_.BytesReserved() + capacity_ * sizeof(Slot) + (sorted_ ? count_ * sizeof(SortEntry) : 0);
+}
+
+// In order, the set needs only the lines; should the order break, moving
+// them into the arena is checked on its own.
+void WordSet::CheckRoomInOrder(std::size_t size) {
+  if (count_ == 0 || limit_ == kNoLimit) return;
+  if (ordered_.BytesReserved() + ordered_.GrowthFor(size) > limit_) throw std::bad_alloc();
 }
 
 void WordSet::CheckRoomExactly(std::size_t size) {
@@ -109,7 +118,7 @@ void WordSet::Insert(std::string_view word) {
 
 void WordSet::InsertInOrder(std::string_view word) {
   if (count_ != 0) {
-    const int order = word.compare(arena_.WordAt(last_));
+    const int order = CompareWords(word, ordered_.last());
     if (order == 0) return;
     if (order < 0) {
       StartHashing();
@@ -117,8 +126,8 @@ void WordSet::InsertInOrder(std::string_view word) {
       return;
     }
   }
-  CheckRoomFor(word.size());
-  last_ = arena_.Append(word);
+  if (!ordered_.Fits(word.size())) CheckRoomInOrder(word.size());
+  ordered_.Append(word);
   ++count_;
 }
 
@@ -194,22 +203,39 @@ void WordSet::Grow() {
   }
 }
 
-// Builds the hash table over the words stored so far, all in order.
+// Moves the words stored so far, all in order, into the arena and builds
+// the hash table over them. If the lines and the arena would not fit the
+// limit side by side, throws std::bad_alloc: the caller makes room by
+// writing the lines out, which are sorted already.
 void WordSet::StartHashing() {
   unsigned bits = kMinSlotBits;
   while ((std::size_t{1} << bits) - (std::size_t{1} << bits) / 4 <= count_) ++bits;
   if (bits > kMaxSlotBits) throw std::bad_alloc();
   const std::size_t capacity = std::size_t{1} << bits;
-  if (limit_ != kNoLimit && arena_.BytesReserved() + capacity * sizeof(Slot) > limit_) throw std::bad_alloc();
-  slots_.reset(new Slot[capacity]());
+  if (limit_ != kNoLimit) {
+    const std::size_t lines = ordered_.BytesReserved();
+    if (2 * lines + capacity * sizeof(Slot) + count_ * sizeof(SortEntry) > limit_) throw std::bad_alloc();
+  }
+  std::unique_ptr<Slot[]> slots(new Slot[capacity]());
+  OrderedText::Cursor cursor(ordered_);
+  try {
+    for (std::string_view word; cursor.Next(&word);) {
+      const WordArena::Pos pos = arena_.Append(word);
+      const std::uint32_t tag = TagOf(word);
+      std::size_t slot = tag >> (32 - bits);
+      while (slots[slot].tag != 0) slot = (slot + 1) & (capacity - 1);
+      slots[slot] = Slot{tag, pos};
+    }
+  } catch (const std::bad_alloc&) {
+    arena_.Clear();
+    throw;
+  }
+  ordered_.Clear();
+  slots_ = std::move(slots);
   words_allowed_ = 0;
   capacity_ = capacity;
   shift_ = 32 - bits;
   max_count_ = capacity - capacity / 4;
-  arena_.ForEach([this](WordArena::Pos pos, std::string_view word) {
-    const std::uint32_t tag = TagOf(word);
-    slots_[FreeSlot(tag)] = Slot{tag, pos};
-  });
   lookups_ = 0;
   added_ = 0;
   mode_ = Mode::kHashing;
@@ -246,6 +272,7 @@ void WordSet::Sort() {
 }
 
 void WordSet::Clear() {
+  ordered_.Clear();
   arena_.Clear();
   slots_.reset();
   sorted_.reset();
@@ -256,7 +283,6 @@ void WordSet::Clear() {
   added_ = 0;
   recent_.Clear();
   is_sorted_ = false;
-  last_ = 0;
   capacity_ = 0;
   shift_ = 32;
   max_count_ = 0;

@@ -2,7 +2,7 @@
 //
 // The set works in one of three ways, chosen by what the words look like:
 //  - in order: while the words arrive in ascending order, it only appends
-//    them, comparing each with the greatest so far;
+//    them, as the lines of the result, comparing each with the last;
 //  - hashing: from the first word out of order, an open-addressing hash
 //    table over the stored words keeps repeats out;
 //  - appending: when the table keeps growing and nearly every word is new,
@@ -23,6 +23,7 @@
 #include <memory>
 #include <string_view>
 
+#include "core/OrderedText.h"
 #include "core/RecentWords.h"
 #include "core/WordArena.h"
 #include "core/WordCompare.h"
@@ -63,6 +64,16 @@ class WordSet {
   // room for it).
   void Sort();
 
+  // Whether the words came in ascending order; their lines are then ready as
+  // they stand for ForEachOrderedBlock.
+  bool in_order() const { return mode_ == Mode::kInOrder; }
+  // Calls write(data, size) with the lines of the words, each word followed
+  // by CR LF, in a few large blocks; only while in_order().
+  template <class Write>
+  bool ForEachOrderedBlock(Write&& write) const {
+    return ordered_.ForEachBlock(write);
+  }
+
   // Calls emit(word) for every distinct word in ascending order, stopping
   // early when emit returns false. Returns false if it stopped early.
   template <class Emit>
@@ -77,10 +88,10 @@ class WordSet {
   // The distinct words in ascending order one at a time, after Sort.
   class Cursor {
    public:
-    explicit Cursor(const WordSet& set) : set_(set), arena_cursor_(set.arena_) {}
+    explicit Cursor(const WordSet& set) : set_(set), ordered_cursor_(set.ordered_) {}
     // Moves to the next word; false after the last.
     bool Next() {
-      if (set_.mode_ == Mode::kInOrder) return arena_cursor_.Next(&word_);
+      if (set_.mode_ == Mode::kInOrder) return ordered_cursor_.Next(&word_);
       // The words lie in the arena in the order they came; fetch ahead.
       constexpr std::size_t kAhead = 16;
       for (;;) {
@@ -97,7 +108,7 @@ class WordSet {
 
    private:
     const WordSet& set_;
-    WordArena::Cursor arena_cursor_;
+    OrderedText::Cursor ordered_cursor_;
     std::size_t next_ = 0;
     std::string_view word_;
   };
@@ -125,14 +136,15 @@ class WordSet {
   void CheckRoomFor(std::size_t size) {
     if (count_ >= words_allowed_ || !arena_.Fits(size)) CheckRoomExactly(size);
   }
+  void CheckRoomInOrder(std::size_t size);
   void CheckRoomExactly(std::size_t size);
 
-  WordArena arena_;
+  OrderedText ordered_;  // in order
+  WordArena arena_;      // otherwise
   std::size_t limit_;
   std::size_t count_ = 0;
   std::size_t words_allowed_ = 0;  // words that fit the limit with the arena as it is
   Mode mode_ = Mode::kInOrder;
-  WordArena::Pos last_ = 0;  // the greatest word, in order
 
   std::unique_ptr<Slot[]> slots_;
   std::size_t capacity_ = 0;  // a power of two
