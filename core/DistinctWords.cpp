@@ -9,7 +9,6 @@
 namespace lexset {
 namespace {
 
-constexpr std::size_t kRunWriteBuffer = std::size_t{1} << 20;
 
 // One sorted input of a merge: a run file, or the set in memory.
 class MergeInput {
@@ -120,9 +119,14 @@ bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
   return true;
 }
 
+// Buffers for run files take a small share of the limit, within bounds.
 std::size_t DistinctWords::ReadBufferSize() const {
   const std::size_t share = memory_limit_ / (4 * (kMaxMergeWidth + 1));
-  return std::clamp<std::size_t>(share, 64 * 1024, 1024 * 1024);
+  return std::clamp<std::size_t>(share, 4096, 1024 * 1024);
+}
+
+std::size_t DistinctWords::WriteBufferSize() const {
+  return std::clamp<std::size_t>(memory_limit_ / 16, 4096, 1024 * 1024);
 }
 
 bool DistinctWords::CreateRun(Run* run) {
@@ -154,7 +158,7 @@ bool DistinctWords::Spill() {
   set_.Sort();
   CountingSink sink(*run.file);
   {
-    LineWriter writer(sink, kRunWriteBuffer);
+    LineWriter writer(sink, WriteBufferSize());
     if (!WriteSet(writer) || !writer.Flush() || !run.file->Rewind()) {
       run_error_ = run.file->error();
       return false;
@@ -180,7 +184,7 @@ bool DistinctWords::MergeOldestRuns() {
   }
   CountingSink sink(*merged.file);
   {
-    LineWriter writer(sink, kRunWriteBuffer);
+    LineWriter writer(sink, WriteBufferSize());
     const Written result = Merge(pointers, writer);
     if (result == Written::kRunFailed) {
       for (std::size_t i = 0; i < width; ++i) {

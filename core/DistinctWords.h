@@ -67,6 +67,7 @@ class DistinctWords {
   void AddRunBytes(std::uint64_t bytes);
   void RemoveRunBytes(std::uint64_t bytes);
   std::size_t ReadBufferSize() const;
+  std::size_t WriteBufferSize() const;
 
   WordSet set_;
   std::size_t memory_limit_;

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
+#include "core/ByteBuffer.h"
 #include "core/ByteRules.h"
 #include "core/ByteStreams.h"
 #include "core/WordCompare.h"
@@ -55,7 +55,7 @@ class LineWriter {
 
  private:
   ByteSink& sink_;
-  std::vector<char> buffer_;
+  ByteBuffer buffer_;
   std::size_t used_ = 0;
 };
 

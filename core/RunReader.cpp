@@ -25,7 +25,7 @@ bool RunReader::Next() {
     begin_ = 0;
     end_ = kept;
     searched = kept;
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    if (end_ == buffer_.size()) buffer_.Resize(buffer_.size() * 2, end_);
     const std::ptrdiff_t got = source_.Read(buffer_.data() + end_, buffer_.size() - end_);
     if (got < 0) {
       failed_ = true;

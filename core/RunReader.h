@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
+#include "core/ByteBuffer.h"
 #include "core/ByteStreams.h"
 
 namespace lexset {
@@ -24,7 +24,7 @@ class RunReader {
 
  private:
   ByteSource& source_;
-  std::vector<char> buffer_;
+  ByteBuffer buffer_;
   std::size_t begin_ = 0;  // first byte not yet handed out
   std::size_t end_ = 0;    // end of the bytes read
   bool at_end_ = false;

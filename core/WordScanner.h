@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
+#include "core/ByteBuffer.h"
 #include "core/ByteRules.h"
 #include "core/ByteStreams.h"
 #include "core/SeparatorMask.h"
@@ -47,7 +47,7 @@ class WordScanner {
     for (;;) {
       if (kept == size_) {
         size_ *= 2;
-        buffer_.resize(size_ + kPadding);
+        buffer_.Resize(size_ + kPadding, kept);
       }
       char* const buffer = buffer_.data();
       const std::ptrdiff_t got = source.Read(buffer + kept, size_ - kept);
@@ -112,7 +112,7 @@ class WordScanner {
   static unsigned CountTrailingZeros(std::uint64_t bits) { return static_cast<unsigned>(__builtin_ctzll(bits)); }
 
   std::size_t size_;  // bytes the buffer holds, besides the padding
-  std::vector<char> buffer_;
+  ByteBuffer buffer_;
 };
 
 }  // namespace lexset

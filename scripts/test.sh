@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
 
-for preset in host host-sanitize win32 win64; do
+for preset in host host-sanitize win32 win64 fuzz; do
   echo "== build: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
@@ -22,3 +22,5 @@ trap '(. scripts/wine-env.sh && "$WINESERVER" -k 2>/dev/null) || true' EXIT
 ctest --preset win64
 echo "== benchmark: smoke run (small corpora; lexset and its peers must agree)"
 bench/run.sh --smoke
+echo "== fuzzing: each fuzzer of the job for a minute"
+cmake --build --preset fuzz --target fuzz

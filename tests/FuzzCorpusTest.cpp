@@ -1,0 +1,63 @@
+//===- FuzzCorpusTest.cpp - The fuzzers' inputs, replayed as a table -----===//
+//
+// Every input of the fuzz corpora, and every input that once made a fuzzer
+// fail (tests/fuzz/regressions), is a row: the job's result must be the
+// reference's, whole and in small pieces, and through run files under the
+// input's memory limit.
+//
+//===----------------------------------------------------------------------===//
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/fuzz/FuzzCase.h"
+
+namespace lexset::test {
+namespace {
+
+std::vector<std::filesystem::path> Inputs(const std::string& mode) {
+  std::vector<std::filesystem::path> inputs;
+  for (const char* kind : {"corpus", "regressions"}) {
+    const std::filesystem::path folder = std::filesystem::path(LEXSET_SOURCE_DIR) / "tests/fuzz" / kind / mode;
+    if (!std::filesystem::exists(folder)) continue;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') inputs.push_back(entry.path());
+    }
+  }
+  return inputs;
+}
+
+std::string Contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(FuzzCorpusTest, JobInputs) {
+  const auto inputs = Inputs("job");
+  ASSERT_FALSE(inputs.empty());
+  for (const auto& path : inputs) {
+    const std::string source = Contents(path);
+    const std::string expected = fuzz::ReferenceResult(source);
+    for (const std::string& result : fuzz::JobResults(source)) EXPECT_EQ(result, expected) << path;
+  }
+}
+
+TEST(FuzzCorpusTest, SpillInputs) {
+  const auto inputs = Inputs("spill");
+  ASSERT_FALSE(inputs.empty());
+  for (const auto& path : inputs) {
+    const std::string input = Contents(path);
+    const fuzz::SpillCase spill = fuzz::DecodeSpillCase(input);
+    int runs_left_open = 0;
+    SpillStats stats;
+    EXPECT_EQ(fuzz::SpillResult(spill, &runs_left_open, &stats), fuzz::ReferenceResult(spill.source)) << path;
+    EXPECT_EQ(runs_left_open, 0) << path;
+  }
+}
+
+}  // namespace
+}  // namespace lexset::test
