@@ -47,6 +47,57 @@ bool ResolveLinks(const std::string& path, std::string* resolved, int* error) {
   return false;
 }
 
+// Reads at most `capacity` bytes, through interruptions. Returns -1 and sets
+// *error on failure.
+std::ptrdiff_t ReadSome(int fd, char* buffer, std::size_t capacity, std::string* error) {
+  if (capacity > (std::size_t{1} << 30)) capacity = std::size_t{1} << 30;
+  for (;;) {
+    const ssize_t got = read(fd, buffer, capacity);
+    if (got >= 0) return got;
+    if (errno != EINTR) {
+      *error = SystemReason(errno);
+      return -1;
+    }
+  }
+}
+
+// Writes all of `data`, through partial writes and interruptions.
+bool WriteAll(int fd, const char* data, std::size_t size, std::string* error) {
+  while (size > 0) {
+    const std::size_t chunk = size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30;
+    const ssize_t written = write(fd, data, chunk);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      *error = SystemReason(errno);
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Creates a file of a new temporary name in `folder`. *path holds the name
+// before the file exists, so that nothing after it can fail without the name
+// at hand to remove it; it is cleared again if no file is made. Returns the
+// descriptor, or -1 with *error set.
+int CreateTemporary(const std::string& folder, const char* suffix, int flags, mode_t mode, std::string* path,
+                    std::string* error) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *path = folder + NewTemporaryName(suffix);
+    const int fd = open(path->c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) return fd;
+    const int reason = errno;
+    path->clear();
+    if (reason != EEXIST) {
+      *error = SystemReason(reason);
+      return -1;
+    }
+  }
+  *error = SystemReason(EEXIST);
+  return -1;
+}
+
 }  // namespace
 
 SourceFile::~SourceFile() { Close(); }
@@ -71,15 +122,7 @@ bool SourceFile::Open(const std::string& path) {
 }
 
 std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
-  if (capacity > (std::size_t{1} << 30)) capacity = std::size_t{1} << 30;
-  for (;;) {
-    const ssize_t got = read(static_cast<int>(handle_), buffer, capacity);
-    if (got >= 0) return got;
-    if (errno != EINTR) {
-      error_ = SystemReason(errno);
-      return -1;
-    }
-  }
+  return ReadSome(static_cast<int>(handle_), buffer, capacity, &error_);
 }
 
 void SourceFile::Close() {
@@ -124,29 +167,13 @@ bool ReplacementFile::Create(const std::string& target) {
 
   folder_ = FolderOf(target_);
   RemoveLeftovers(folder_);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    // Named before the file exists, so that nothing after it can fail
-    // without the name at hand to remove it.
-    temporary_path_ = folder_ + NewTemporaryName(".tmp");
-    // Mode 0666 under the umask: what a new file would get.
-    const int fd = open(temporary_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      const int error = errno;
-      temporary_path_.clear();
-      if (error == EEXIST) continue;
-      error_ = SystemReason(error);
-      return false;
-    }
-    handle_ = fd;
-    // Held while the file is in use, so that no other run takes it for
-    // one left behind.
-    flock(fd, LOCK_EX | LOCK_NB);
-    break;
-  }
-  if (handle_ < 0) {
-    error_ = SystemReason(EEXIST);
-    return false;
-  }
+  // Mode 0666 under the umask: what a new file would get.
+  const int fd = CreateTemporary(folder_, ".tmp", O_WRONLY, 0666, &temporary_path_, &error_);
+  if (fd < 0) return false;
+  handle_ = fd;
+  // Held while the file is in use, so that no other run takes it for one
+  // left behind.
+  flock(fd, LOCK_EX | LOCK_NB);
   if (target_exists_) {
     // The new file keeps the old one's owner where allowed, and its mode.
     if (old_file.st_uid != geteuid() || old_file.st_gid != getegid()) {
@@ -164,18 +191,7 @@ bool ReplacementFile::Create(const std::string& target) {
 }
 
 bool ReplacementFile::Write(const char* data, std::size_t size) {
-  while (size > 0) {
-    const std::size_t chunk = size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30;
-    const ssize_t written = write(static_cast<int>(handle_), data, chunk);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error_ = SystemReason(errno);
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
+  return WriteAll(static_cast<int>(handle_), data, size, &error_);
 }
 
 bool ReplacementFile::Commit() {
@@ -219,37 +235,18 @@ ScratchFile::~ScratchFile() { Close(); }
 
 bool ScratchFile::Create(const std::string& folder) {
   Close();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = folder + NewTemporaryName(".run");
-    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      error_ = SystemReason(errno);
-      return false;
-    }
-    // Unnamed from the start: the space returns to the system when the
-    // file is closed, however the program ends.
-    unlink(name.c_str());
-    handle_ = fd;
-    return true;
-  }
-  error_ = SystemReason(EEXIST);
-  return false;
+  std::string name;
+  const int fd = CreateTemporary(folder, ".run", O_RDWR, 0600, &name, &error_);
+  if (fd < 0) return false;
+  // Unnamed from the start: the space returns to the system when the file
+  // is closed, however the program ends.
+  unlink(name.c_str());
+  handle_ = fd;
+  return true;
 }
 
 bool ScratchFile::Write(const char* data, std::size_t size) {
-  while (size > 0) {
-    const std::size_t chunk = size < (std::size_t{1} << 30) ? size : std::size_t{1} << 30;
-    const ssize_t written = write(static_cast<int>(handle_), data, chunk);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error_ = SystemReason(errno);
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
+  return WriteAll(static_cast<int>(handle_), data, size, &error_);
 }
 
 bool ScratchFile::Rewind() {
@@ -262,15 +259,7 @@ bool ScratchFile::Rewind() {
 }
 
 std::ptrdiff_t ScratchFile::Read(char* buffer, std::size_t capacity) {
-  if (capacity > (std::size_t{1} << 30)) capacity = std::size_t{1} << 30;
-  for (;;) {
-    const ssize_t got = read(static_cast<int>(handle_), buffer, capacity);
-    if (got >= 0) return got;
-    if (errno != EINTR) {
-      error_ = SystemReason(errno);
-      return -1;
-    }
-  }
+  return ReadSome(static_cast<int>(handle_), buffer, capacity, &error_);
 }
 
 void ScratchFile::Close() {

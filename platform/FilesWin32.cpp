@@ -56,6 +56,53 @@ bool IsTransient(DWORD error) {
          error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
+// Reads at most `capacity` bytes. Returns -1 and sets *error on failure.
+std::ptrdiff_t ReadSome(HANDLE file, char* buffer, std::size_t capacity, std::string* error) {
+  const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
+  DWORD got = 0;
+  if (!ReadFile(file, buffer, wanted, &got, nullptr)) {
+    *error = SystemReason(GetLastError());
+    return -1;
+  }
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+// Writes all of `data`.
+bool WriteAll(HANDLE file, const char* data, std::size_t size, std::string* error) {
+  while (size > 0) {
+    const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : DWORD{1} << 30;
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, nullptr)) {
+      *error = SystemReason(GetLastError());
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+// Creates a file of a new temporary name in `folder`. *path holds the name
+// before the file exists, so that nothing after it can fail without the name
+// at hand to remove it; it is cleared again if no file is made. Returns the
+// handle, or INVALID_HANDLE_VALUE with *error set.
+HANDLE CreateTemporary(const std::string& folder, const char* suffix, DWORD access, DWORD flags, std::string* path,
+                       std::string* error) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *path = folder + NewTemporaryName(suffix);
+    const HANDLE file = CreateFileA(path->c_str(), access, 0, nullptr, CREATE_NEW, flags, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD reason = GetLastError();
+    path->clear();
+    if (reason != ERROR_FILE_EXISTS && reason != ERROR_ALREADY_EXISTS) {
+      *error = SystemReason(reason);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  *error = SystemReason(ERROR_FILE_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
 // Moves the new file to the target's name, which must be free. Returns a
 // system error code.
 DWORD MoveIntoPlace(const std::string& replacement, const std::string& target) {
@@ -111,13 +158,7 @@ bool SourceFile::Open(const std::string& path) {
 }
 
 std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
-  const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
-  DWORD got = 0;
-  if (!ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr)) {
-    error_ = SystemReason(GetLastError());
-    return -1;
-  }
-  return static_cast<std::ptrdiff_t>(got);
+  return ReadSome(AsHandle(handle_), buffer, capacity, &error_);
 }
 
 void SourceFile::Close() {
@@ -143,38 +184,15 @@ bool ReplacementFile::Create(const std::string& target) {
 
   folder_ = FolderOf(target);
   RemoveLeftovers(folder_);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    // Named before the file exists, so that nothing after it can fail
-    // without the name at hand to remove it.
-    temporary_path_ = folder_ + NewTemporaryName(".tmp");
-    const HANDLE file = CreateFileA(temporary_path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      temporary_path_.clear();
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-      error_ = SystemReason(error);
-      return false;
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-    return true;
-  }
-  error_ = SystemReason(ERROR_FILE_EXISTS);
-  return false;
+  const HANDLE file = CreateTemporary(folder_, ".tmp", GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                      &temporary_path_, &error_);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
 }
 
 bool ReplacementFile::Write(const char* data, std::size_t size) {
-  while (size > 0) {
-    const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : DWORD{1} << 30;
-    DWORD written = 0;
-    if (!WriteFile(AsHandle(handle_), data, chunk, &written, nullptr)) {
-      error_ = SystemReason(GetLastError());
-      return false;
-    }
-    data += written;
-    size -= written;
-  }
-  return true;
+  return WriteAll(AsHandle(handle_), data, size, &error_);
 }
 
 bool ReplacementFile::Commit() {
@@ -220,39 +238,20 @@ ScratchFile::~ScratchFile() { Close(); }
 
 bool ScratchFile::Create(const std::string& folder) {
   Close();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = folder + NewTemporaryName(".run");
-    // The system deletes the file when its handle closes, however the
-    // program ends; as a temporary file it is kept in memory where possible.
-    const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE |
-                                        FILE_FLAG_SEQUENTIAL_SCAN,
-                                    nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-      error_ = SystemReason(error);
-      return false;
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-    return true;
-  }
-  error_ = SystemReason(ERROR_FILE_EXISTS);
-  return false;
+  // The system deletes the file when its handle closes, however the program
+  // ends; as a temporary file it is kept in memory where possible.
+  std::string name;
+  const HANDLE file = CreateTemporary(
+      folder, ".run", GENERIC_READ | GENERIC_WRITE,
+      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_SEQUENTIAL_SCAN, &name,
+      &error_);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
 }
 
 bool ScratchFile::Write(const char* data, std::size_t size) {
-  while (size > 0) {
-    const DWORD chunk = size < (DWORD{1} << 30) ? static_cast<DWORD>(size) : DWORD{1} << 30;
-    DWORD written = 0;
-    if (!WriteFile(AsHandle(handle_), data, chunk, &written, nullptr)) {
-      error_ = SystemReason(GetLastError());
-      return false;
-    }
-    data += written;
-    size -= written;
-  }
-  return true;
+  return WriteAll(AsHandle(handle_), data, size, &error_);
 }
 
 bool ScratchFile::Rewind() {
@@ -265,13 +264,7 @@ bool ScratchFile::Rewind() {
 }
 
 std::ptrdiff_t ScratchFile::Read(char* buffer, std::size_t capacity) {
-  const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
-  DWORD got = 0;
-  if (!ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr)) {
-    error_ = SystemReason(GetLastError());
-    return -1;
-  }
-  return static_cast<std::ptrdiff_t>(got);
+  return ReadSome(AsHandle(handle_), buffer, capacity, &error_);
 }
 
 void ScratchFile::Close() {
