@@ -41,7 +41,7 @@ TEST(FuzzCorpusTest, JobInputs) {
   ASSERT_FALSE(inputs.empty());
   for (const auto& path : inputs) {
     const std::string source = Contents(path);
-    const std::string expected = fuzz::ReferenceResult(source);
+    const std::string expected = ReferenceTidy(source);
     for (const std::string& result : fuzz::JobResults(source)) EXPECT_EQ(result, expected) << path;
   }
 }
@@ -54,7 +54,7 @@ TEST(FuzzCorpusTest, SpillInputs) {
     const fuzz::SpillCase spill = fuzz::DecodeSpillCase(input);
     int runs_left_open = 0;
     SpillStats stats;
-    EXPECT_EQ(fuzz::SpillResult(spill, &runs_left_open, &stats), fuzz::ReferenceResult(spill.source)) << path;
+    EXPECT_EQ(fuzz::SpillResult(spill, &runs_left_open, &stats), ReferenceTidy(spill.source)) << path;
     EXPECT_EQ(runs_left_open, 0) << path;
   }
 }

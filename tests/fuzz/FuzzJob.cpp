@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view source(reinterpret_cast<const char*>(data), size);
-  const std::string expected = lexset::fuzz::ReferenceResult(source);
+  const std::string expected = lexset::test::ReferenceTidy(source);
   for (const std::string& result : lexset::fuzz::JobResults(source)) {
     if (result != expected) {
       std::fprintf(stderr, "the job's result differs from the reference (%zu bytes against %zu)\n", result.size(),

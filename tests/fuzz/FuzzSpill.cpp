@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int runs_left_open = 0;
   lexset::SpillStats stats;
   const std::string result = lexset::fuzz::SpillResult(input, &runs_left_open, &stats);
-  if (result != lexset::fuzz::ReferenceResult(input.source)) {
+  if (result != lexset::test::ReferenceTidy(input.source)) {
     std::fprintf(stderr, "with a memory limit of %zu bytes and %zu runs, the job's result differs from the reference\n",
                  input.memory_limit, stats.runs_written);
     std::abort();

@@ -1,0 +1,126 @@
+//===- MemoryStreams.h - Sources, sinks and run files in memory ----------===//
+//
+// For the tests and the fuzzers: the job on memory, with faults on request.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/ByteStreams.h"
+#include "core/RunStorage.h"
+
+namespace lexset::test {
+
+// Hands out `data` at most `piece` bytes per read; after `fail_after` bytes
+// every read fails.
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string_view data, std::size_t piece = std::numeric_limits<std::size_t>::max(),
+                        std::size_t fail_after = std::numeric_limits<std::size_t>::max())
+      : data_(data), piece_(piece), fail_after_(fail_after) {}
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
+    if (offset_ >= fail_after_) return -1;
+    const std::size_t n = std::min({capacity, piece_, data_.size() - offset_, fail_after_ - offset_});
+    std::copy_n(data_.data() + offset_, n, buffer);
+    offset_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+
+ private:
+  std::string_view data_;
+  std::size_t piece_;
+  std::size_t fail_after_;
+  std::size_t offset_ = 0;
+};
+
+// Collects what is written; refuses any write that would pass `fail_after`.
+class MemorySink : public ByteSink {
+ public:
+  explicit MemorySink(std::size_t fail_after = std::numeric_limits<std::size_t>::max()) : fail_after_(fail_after) {}
+  bool Write(const char* data, std::size_t size) override {
+    if (bytes_.size() + size > fail_after_) return false;
+    bytes_.append(data, size);
+    return true;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::size_t fail_after_;
+  std::string bytes_;
+};
+
+// Run files in memory, with faults on request: creating fails once
+// `files_allowed` files exist; writing fails once `bytes_allowed` bytes have
+// been written to all of them; reading fails once `reads_allowed` reads have
+// been made.
+class MemoryRunStorage : public RunStorage {
+ public:
+  std::unique_ptr<RunFile> Create() override;
+  const std::string& error() const override { return error_; }
+
+  std::size_t files_allowed = std::numeric_limits<std::size_t>::max();
+  std::size_t bytes_allowed = std::numeric_limits<std::size_t>::max();
+  std::size_t reads_allowed = std::numeric_limits<std::size_t>::max();
+
+  std::size_t files_created = 0;
+  std::size_t bytes_written = 0;
+  std::size_t reads = 0;
+  int files_open = 0;  // run files not yet destroyed
+
+ private:
+  std::string error_;
+};
+
+class MemoryRunFile final : public RunFile {
+ public:
+  explicit MemoryRunFile(MemoryRunStorage& storage) : storage_(storage) { ++storage_.files_open; }
+  ~MemoryRunFile() override { --storage_.files_open; }
+
+  bool Write(const char* data, std::size_t size) override {
+    if (storage_.bytes_written + size > storage_.bytes_allowed) {
+      error_ = "no space left in the test's run storage";
+      return false;
+    }
+    storage_.bytes_written += size;
+    bytes_.append(data, size);
+    return true;
+  }
+  bool Rewind() override {
+    offset_ = 0;
+    return true;
+  }
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
+    if (++storage_.reads > storage_.reads_allowed) {
+      error_ = "the test's run storage cannot be read";
+      return -1;
+    }
+    const std::size_t n = std::min(capacity, bytes_.size() - offset_);
+    std::copy_n(bytes_.data() + offset_, n, buffer);
+    offset_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  const std::string& error() const override { return error_; }
+
+ private:
+  MemoryRunStorage& storage_;
+  std::string bytes_;
+  std::size_t offset_ = 0;
+  std::string error_;
+};
+
+inline std::unique_ptr<RunFile> MemoryRunStorage::Create() {
+  if (files_created >= files_allowed) {
+    error_ = "the test's run storage makes no more files";
+    return nullptr;
+  }
+  ++files_created;
+  return std::make_unique<MemoryRunFile>(*this);
+}
+
+}  // namespace lexset::test
