@@ -27,8 +27,11 @@ class OrderedText {
 
   bool Fits(std::size_t size) const { return static_cast<std::size_t>(limit_ - cursor_) >= size + kLineEnd.size(); }
   // Bytes the next Append of a word of `size` bytes would take from the heap.
-  std::size_t GrowthFor(std::size_t size) const { return Fits(size) ? 0 : NextBlockSize(size + kLineEnd.size()); }
-  std::size_t BytesReserved() const { return reserved_; }
+  std::size_t GrowthFor(std::size_t size) const {
+    return Fits(size) ? 0 : NextBlockSize(size + kLineEnd.size()) + sizeof(Block);
+  }
+  // Bytes taken from the heap, bookkeeping included.
+  std::size_t BytesReserved() const { return reserved_ + blocks_.capacity() * sizeof(Block); }
 
   // Calls write(data, size) for each block in order; stops early when it
   // returns false, and returns false then.

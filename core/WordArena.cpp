@@ -56,7 +56,11 @@ std::size_t WordArena::NextBlockSize(std::size_t record_size) const {
 
 std::size_t WordArena::GrowthFor(std::size_t size) const {
   const std::size_t record_size = LengthHeaderSize(size) + size;
-  return static_cast<std::size_t>(limit_ - cursor_) >= record_size ? 0 : NextBlockSize(record_size);
+  if (static_cast<std::size_t>(limit_ - cursor_) >= record_size) return 0;
+  // The block, and its entries in the bookkeeping.
+  const std::size_t block_size = NextBlockSize(record_size);
+  const std::size_t chunks = (block_size + kChunkSize - 1) / kChunkSize;
+  return block_size + sizeof(Block) + chunks * sizeof(const char*);
 }
 
 void WordArena::AddBlock(std::size_t record_size) {

@@ -66,31 +66,6 @@ class WordArena {
     }
   }
 
-  // Walks the words in the order they were appended, one at a time.
-  class Cursor {
-   public:
-    explicit Cursor(const WordArena& arena) : arena_(arena) {}
-    // Moves to the next word; false after the last.
-    bool Next(std::string_view* word) {
-      while (block_ < arena_.blocks_.size()) {
-        const Block& block = arena_.blocks_[block_];
-        if (offset_ < block.used) {
-          *word = arena_.WordAt(block.first + static_cast<Pos>(offset_));
-          offset_ = static_cast<std::size_t>(word->data() + word->size() - block.data.get());
-          return true;
-        }
-        ++block_;
-        offset_ = 0;
-      }
-      return false;
-    }
-
-   private:
-    const WordArena& arena_;
-    std::size_t block_ = 0;
-    std::size_t offset_ = 0;
-  };
-
   // Bytes taken from the heap, bookkeeping included.
   std::size_t BytesReserved() const {
     return reserved_ + blocks_.capacity() * sizeof(Block) + chunk_base_.capacity() * sizeof(const char*);

@@ -1,0 +1,73 @@
+//===- WordSetTest.cpp - The word set's memory limit ---------------------===//
+//
+// The set refuses a word that would take it past its limit, counting the
+// array it will need to sort; the job then spills. Here the set is filled
+// until it refuses, in each of the ways it stores words.
+//
+//===----------------------------------------------------------------------===//
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/WordSet.h"
+#include "tests/WordListGenerator.h"
+
+namespace lexset::test {
+namespace {
+
+// Inserts `words` one at a time until the set refuses one; checks the
+// memory after every word and after sorting, and that the set then holds
+// exactly the words it took.
+void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit) {
+  WordSet set(limit);
+  std::set<std::string> taken;
+  std::size_t refused_at = words.size();
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string_view word = words[i];
+    if (set.InsertMany(&word, 1) != 1) {
+      refused_at = i;
+      break;
+    }
+    taken.insert(words[i]);
+    ASSERT_LE(set.MemoryUsed(), limit) << "after word " << i;
+  }
+  ASSERT_LT(refused_at, words.size()) << "the limit was never reached";
+  set.Sort();
+  EXPECT_LE(set.MemoryUsed(), limit);
+  std::vector<std::string> held;
+  set.ForEachSorted([&held](std::string_view w) {
+    held.emplace_back(w);
+    return true;
+  });
+  EXPECT_EQ(held, std::vector<std::string>(taken.begin(), taken.end()));
+}
+
+TEST(WordSetTest, InOrderStaysWithinTheLimit) {
+  Generator gen(30);
+  auto words = gen.Vocabulary("abcdefghij", 200000, 12);
+  std::sort(words.begin(), words.end());
+  for (std::size_t limit : {4096u, 65536u, 1u << 20}) FillToTheLimit(words, limit);
+}
+
+TEST(WordSetTest, HashingStaysWithinTheLimit) {
+  Generator gen(31);
+  const auto words = gen.Vocabulary(AllWordBytes(), 100000, 12);
+  for (std::size_t limit : {4096u, 65536u, 1u << 20}) FillToTheLimit(words, limit);
+}
+
+TEST(WordSetTest, OrderBreakingLateStaysWithinTheLimit) {
+  // Moving ordered words into the hash table must fit the limit too. Under
+  // 4 MiB the ordered words cannot move and the first word out of order is
+  // refused; under 16 MiB they move and the set goes on hashing.
+  Generator gen(32);
+  std::vector<std::string> words;
+  for (int i = 0; i < 1150000; ++i) words.push_back(gen.Word("klmnopqrst", 8) + "z" + gen.Word("klmnopqrst", 8));
+  std::sort(words.begin(), words.begin() + 150000);
+  for (std::size_t limit : {65536u, 4u << 20, 16u << 20}) FillToTheLimit(words, limit);
+}
+
+}  // namespace
+}  // namespace lexset::test
