@@ -59,10 +59,23 @@ bool ParseNumber(const char* text, std::uint64_t& value, bool with_suffix) {
   int shift = 0;
   if (with_suffix && *text != '\0' && text[1] == '\0') {
     switch (*text) {
-      case 'K': case 'k': shift = 10; ++text; break;
-      case 'M': case 'm': shift = 20; ++text; break;
-      case 'G': case 'g': shift = 30; ++text; break;
-      default: return false;
+      case 'K':
+      case 'k':
+        shift = 10;
+        ++text;
+        break;
+      case 'M':
+      case 'm':
+        shift = 20;
+        ++text;
+        break;
+      case 'G':
+      case 'g':
+        shift = 30;
+        ++text;
+        break;
+      default:
+        return false;
     }
   }
   if (*text != '\0' || n > (UINT64_MAX >> shift)) return false;
@@ -73,7 +86,9 @@ bool ParseNumber(const char* text, std::uint64_t& value, bool with_suffix) {
 // Buffered output of exactly the requested number of bytes.
 class Corpus {
  public:
-  Corpus(std::FILE* file, std::uint64_t size) : file_(file), size_(size), left_(size) { buffer_.reserve(kFlushAt + 64); }
+  Corpus(std::FILE* file, std::uint64_t size) : file_(file), size_(size), left_(size) {
+    buffer_.reserve(kFlushAt + 64);
+  }
 
   std::uint64_t written() const { return size_ - left_; }
 
@@ -140,9 +155,9 @@ void AppendAscii(Random& random, std::string& out, std::size_t letters) {
 
 // Latin letters, about one in four of them accented (two bytes in UTF-8).
 void AppendAccented(Random& random, std::string& out, std::size_t letters) {
-  static constexpr std::uint16_t kAccented[] = {
-      0xE0, 0xE1, 0xE2, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xEB, 0xED, 0xEE, 0xEF, 0xF1, 0xF3,
-      0xF4, 0xF6, 0xF8, 0xFA, 0xFC, 0xDF, 0xC0, 0xC9, 0xD6, 0xDC, 0x153, 0x142, 0x161, 0x10D, 0x17E, 0x103};
+  static constexpr std::uint16_t kAccented[] = {0xE0, 0xE1, 0xE2, 0xE4, 0xE5,  0xE6,  0xE7,  0xE8,  0xE9,  0xEA, 0xEB,
+                                                0xED, 0xEE, 0xEF, 0xF1, 0xF3,  0xF4,  0xF6,  0xF8,  0xFA,  0xFC, 0xDF,
+                                                0xC0, 0xC9, 0xD6, 0xDC, 0x153, 0x142, 0x161, 0x10D, 0x17E, 0x103};
   for (std::size_t i = 0; i < letters; ++i) {
     if (random.Chance(250)) {
       AppendUtf8(out, kAccented[random.Below(std::size(kAccented))]);
@@ -286,7 +301,8 @@ bool ReadWordLists(const std::vector<const char*>& paths, Vocabulary& vocabulary
     }
     data.clear();
     char block[1 << 16];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) != 0;) data.insert(data.end(), block, block + got);
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) != 0;)
+      data.insert(data.end(), block, block + got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {

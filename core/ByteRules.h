@@ -13,9 +13,7 @@ namespace lexset {
 
 // Space, tab, line feed, vertical tab, form feed and carriage return.
 // No other byte (NUL, 0x1C-0x1F, 0x7F, 0x80-0xFF) separates words.
-constexpr bool IsSeparator(unsigned char byte) {
-  return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D);
-}
+constexpr bool IsSeparator(unsigned char byte) { return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D); }
 
 // Text mode ends the input at the first Ctrl-Z byte.
 constexpr unsigned char kEndOfText = 0x1A;

@@ -9,7 +9,6 @@
 namespace lexset {
 namespace {
 
-
 // One sorted input of a merge: a run file, or the set in memory.
 class MergeInput {
  public:

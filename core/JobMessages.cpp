@@ -8,9 +8,7 @@ const char kMessageCaption[] = "QEMI词表整理工具";
 namespace {
 
 // The reason line, when the system gave one.
-std::string ReasonLine(const std::string& reason) {
-  return reason.empty() ? std::string() : reason + "\r\n";
-}
+std::string ReasonLine(const std::string& reason) { return reason.empty() ? std::string() : reason + "\r\n"; }
 
 }  // namespace
 

@@ -3,12 +3,12 @@
 
 #include <memory>
 #include <new>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #include "core/Files.h"
-#include "core/SystemMemory.h"
 #include "core/LineWriter.h"
+#include "core/SystemMemory.h"
 #include "core/WordScanner.h"
 #include "core/WordSet.h"
 
@@ -27,8 +27,10 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
     auto add = [&](const std::string_view* batch, std::size_t count) {
       if (spilled && !words.Add(batch, count)) spilled = false;
     };
-    if (!scanner.ScanAll(source, add)) status = JobStatus::kSourceReadFailed;
-    else if (!spilled) status = JobStatus::kResultUnwritable;
+    if (!scanner.ScanAll(source, add))
+      status = JobStatus::kSourceReadFailed;
+    else if (!spilled)
+      status = JobStatus::kResultUnwritable;
   }
   if (status == JobStatus::kCompleted) {
     LineWriter writer(sink, options.write_buffer_size);

@@ -85,7 +85,6 @@ class WordArena {
   static constexpr std::size_t kFirstBlockSize = 64 * 1024;
 
  private:
-
   struct Block {
     std::unique_ptr<char[]> data;
     std::size_t size;

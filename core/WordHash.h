@@ -19,8 +19,16 @@ inline std::uint64_t HashWord(std::string_view word) {
   std::size_t n = word.size();
   std::uint64_t h = 0x243F6A8885A308D3ull ^ (static_cast<std::uint64_t>(n) * 0xC2B2AE3D27D4EB4Full);
 
-  auto load64 = [](const char* q) { std::uint64_t v; std::memcpy(&v, q, 8); return v; };
-  auto load32 = [](const char* q) { std::uint32_t v; std::memcpy(&v, q, 4); return std::uint64_t{v}; };
+  auto load64 = [](const char* q) {
+    std::uint64_t v;
+    std::memcpy(&v, q, 8);
+    return v;
+  };
+  auto load32 = [](const char* q) {
+    std::uint32_t v;
+    std::memcpy(&v, q, 4);
+    return std::uint64_t{v};
+  };
   auto mix = [&](std::uint64_t v) {
     h = (h ^ v) * kMul;
     h ^= h >> 29;

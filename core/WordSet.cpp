@@ -25,7 +25,8 @@ WordSet::WordSet(std::size_t memory_limit)
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
-  return ordered_.BytesReserved() + arena_.BytesReserved() + capacity_ * sizeof(Slot) + (sorted_ ? count_ * sizeof(SortEntry) : 0);
+  return ordered_.BytesReserved() + arena_.BytesReserved() + capacity_ * sizeof(Slot) +
+         (sorted_ ? count_ * sizeof(SortEntry) : 0);
 }
 
 // In order, the set needs only the lines; should the order break, moving

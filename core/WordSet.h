@@ -150,8 +150,8 @@ class WordSet {
   std::size_t capacity_ = 0;  // a power of two
   unsigned shift_ = 32;       // the slot of a tag is tag >> shift_
   std::size_t max_count_ = 0;
-  std::size_t lookups_ = 0;   // words looked up since the table last grew
-  std::size_t added_ = 0;     // of them, new ones
+  std::size_t lookups_ = 0;  // words looked up since the table last grew
+  std::size_t added_ = 0;    // of them, new ones
 
   RecentWords recent_;  // while hashing
 

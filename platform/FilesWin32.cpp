@@ -23,9 +23,9 @@ constexpr DWORD kReplaceRetryDelayMs = 100;
 
 std::string SystemReason(DWORD code) {
   char* text = nullptr;
-  const DWORD size = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  const DWORD size =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
   std::string reason;
   if (size != 0 && text != nullptr) reason.assign(text, size);
   if (text != nullptr) LocalFree(text);
@@ -123,8 +123,8 @@ DWORD ReplaceWith(const std::string& replacement, const std::string& target) {
   // With a backup name the old file is never lost: it is renamed aside
   // first, and put back if the new one then cannot take its place.
   const std::string backup = FolderOf(target) + NewTemporaryName(".bak");
-  if (ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
-                   nullptr, nullptr)) {
+  if (ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                   nullptr)) {
     DeleteFileA(backup.c_str());
     return ERROR_SUCCESS;
   }
@@ -250,9 +250,7 @@ bool ScratchFile::Create(const std::string& folder) {
   return true;
 }
 
-bool ScratchFile::Write(const char* data, std::size_t size) {
-  return WriteAll(AsHandle(handle_), data, size, &error_);
-}
+bool ScratchFile::Write(const char* data, std::size_t size) { return WriteAll(AsHandle(handle_), data, size, &error_); }
 
 bool ScratchFile::Rewind() {
   LARGE_INTEGER start{};

@@ -15,7 +15,8 @@ std::size_t DefaultMemoryLimit() {
   constexpr std::uint64_t kMiB = 1024 * 1024;
   // A 32-bit process has 2 GB of address space (4 GB on 64-bit Windows, as
   // the program is large-address-aware), in pieces.
-  if (sizeof(void*) == 4) return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 64 * kMiB, 512 * kMiB));
+  if (sizeof(void*) == 4)
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 64 * kMiB, 512 * kMiB));
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 256 * kMiB, 16384 * kMiB));
 }
 

@@ -21,8 +21,8 @@ std::uint64_t SplitMix(std::uint64_t& state) {
 std::string NewTemporaryName(const char* suffix) {
   // Seeded from the clock and the address of a local, which differs between
   // processes where the system randomises addresses.
-  static std::uint64_t state = static_cast<std::uint64_t>(
-      std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^
+  static std::uint64_t state =
+      static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^
       (static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&state)) << 16);
   std::uint64_t value = SplitMix(state);
   char digits[17];

@@ -63,7 +63,9 @@ TEST(DifferentialTest, HeavyRepetition) {
 TEST(DifferentialTest, ManyDistinctWords) {
   // Enough words to grow the hash table many times and fill radix buckets.
   Generator gen(4);
-  for (const char* alphabet : {"ab", "abcdefghijklmnopqrstuvwxyz", "\x80\x81\xfe\xff" "AZaz09"}) {
+  for (const char* alphabet : {"ab", "abcdefghijklmnopqrstuvwxyz",
+                               "\x80\x81\xfe\xff"
+                               "AZaz09"}) {
     auto words = gen.Vocabulary(alphabet, 60000, 14);
     ExpectMatchesReference(gen.Join(words), gen);
   }

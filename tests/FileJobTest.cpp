@@ -63,8 +63,7 @@ TEST(FileJobTest, MissingSourceLeavesTheResultAlone) {
 
 TEST(FileJobTest, MissingSourceCreatesNoResult) {
   ScratchFolder folder;
-  EXPECT_EQ(TidyWordList(folder.Path("missing.txt"), folder.Path("result.txt")).status,
-            JobStatus::kSourceUnreadable);
+  EXPECT_EQ(TidyWordList(folder.Path("missing.txt"), folder.Path("result.txt")).status, JobStatus::kSourceUnreadable);
   EXPECT_EQ(folder.List(), Names{});
 }
 
@@ -129,9 +128,9 @@ TEST(FileJobTest, RemovesWhatAKilledRunLeftBehind) {
   WriteFile(folder.Path("source.txt"), "b a");
   const Names leftovers = {".~lexset-0123456789abcdef.tmp", ".~lexset-fedcba9876543210.bak",
                            ".~lexset-00000000000000aa.run"};
-  const Names kept = {".~lexset-ABCDEF0123456789.tmp", ".~lexset-0123.tmp", "lexset-0123456789abcdef.tmp",
-                      ".~lexset-0123456789abcdef.txt", ".~lexset-0123456789abcdef.tmp.keep",
-                      ".~lexset-1111111111111111.tmp"};
+  const Names kept = {".~lexset-ABCDEF0123456789.tmp",      ".~lexset-0123.tmp",
+                      "lexset-0123456789abcdef.tmp",        ".~lexset-0123456789abcdef.txt",
+                      ".~lexset-0123456789abcdef.tmp.keep", ".~lexset-1111111111111111.tmp"};
   const auto two_hours_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
   for (const auto& name : leftovers) WriteFile(folder.Path(name), "left behind");
   for (const auto& name : kept) WriteFile(folder.Path(name), "someone's");

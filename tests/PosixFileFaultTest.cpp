@@ -8,14 +8,13 @@
 //===----------------------------------------------------------------------===//
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -46,12 +45,12 @@ int RunInChild(const std::function<bool()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-#define CHILD_CHECK(condition)                                       \
-  do {                                                               \
-    if (!(condition)) {                                              \
+#define CHILD_CHECK(condition)                                             \
+  do {                                                                     \
+    if (!(condition)) {                                                    \
       std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
-      return false;                                                  \
-    }                                                                \
+      return false;                                                        \
+    }                                                                      \
   } while (0)
 
 // Gives up root, so that file permissions apply.

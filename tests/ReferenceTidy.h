@@ -26,8 +26,9 @@ inline std::string ReferenceTidy(std::string_view input) {
   if (!word.empty()) words.push_back(word);
 
   auto unsigned_less = [](const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
   };
   std::sort(words.begin(), words.end(), unsigned_less);
   words.erase(std::unique(words.begin(), words.end()), words.end());

@@ -42,7 +42,8 @@ std::string ScratchFolder::Path(const std::string& name) const { return (path_ /
 
 std::vector<std::string> ScratchFolderListing(const std::filesystem::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

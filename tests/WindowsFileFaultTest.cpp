@@ -5,9 +5,8 @@
 // a backslash.
 //
 //===----------------------------------------------------------------------===//
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <chrono>

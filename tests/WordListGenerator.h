@@ -18,9 +18,12 @@ class Generator {
   // A separator run: usually one byte, sometimes CR LF or several.
   std::string Gap() {
     switch (Below(6)) {
-      case 0: return "\r\n";
-      case 1: return std::string(1 + Below(4), kSeparators[Below(6)]);
-      default: return std::string(1, kSeparators[Below(6)]);
+      case 0:
+        return "\r\n";
+      case 1:
+        return std::string(1 + Below(4), kSeparators[Below(6)]);
+      default:
+        return std::string(1, kSeparators[Below(6)]);
     }
   }
 

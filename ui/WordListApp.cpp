@@ -4,7 +4,7 @@
 #include "ui/WordListDlg.h"
 
 BEGIN_MESSAGE_MAP(CWordListApp, CWinApp)
-  ON_COMMAND(ID_HELP, CWinApp::OnHelp)
+ON_COMMAND(ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 // The one application object.

@@ -130,8 +130,7 @@ void AboutFromKeyboard() {
 bool InMoveSize(const App& app) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  return GetGUIThreadInfo(GetWindowThreadProcessId(app.dialog(), nullptr), &info) &&
-         (info.flags & GUI_INMOVESIZE) != 0;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(app.dialog(), nullptr), &info) && (info.flags & GUI_INMOVESIZE) != 0;
 }
 
 void OtherSystemCommands() {

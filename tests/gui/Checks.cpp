@@ -49,7 +49,6 @@ std::string Show(const std::string& text) {
   return shown;
 }
 
-
 void Group(const char* name, const std::function<void()>& body) {
   g_group = name;
   const int failed_before = g_failed;

@@ -11,8 +11,7 @@ namespace gui {
 // Records one check; prints it when it fails.
 bool Check(bool ok, const std::string& what, const char* file, int line);
 #define CHECK(condition) ::gui::Check((condition), #condition, __FILE__, __LINE__)
-#define CHECK_EQ(actual, expected) \
-  ::gui::CheckEqual((actual), (expected), #actual " == " #expected, __FILE__, __LINE__)
+#define CHECK_EQ(actual, expected) ::gui::CheckEqual((actual), (expected), #actual " == " #expected, __FILE__, __LINE__)
 
 // Values as a failed check prints them; text shows its bytes and, when not
 // plain ASCII, the same text decoded from the ANSI code page.

@@ -101,16 +101,17 @@ bool App::Start(const std::string& exe, const std::string& arguments, int marker
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-  if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process_)) {
+  if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
     std::printf("  cannot start %s: error %lu\n", exe.c_str(), GetLastError());
     return false;
   }
   FindDialog find{process_.dwProcessId, marker, nullptr};
-  const bool found = WaitUntil([&] {
-    EnumWindows(&FindMainDialog, reinterpret_cast<LPARAM>(&find));
-    return find.dialog != nullptr;
-  }, 30000);
+  const bool found = WaitUntil(
+      [&] {
+        EnumWindows(&FindMainDialog, reinterpret_cast<LPARAM>(&find));
+        return find.dialog != nullptr;
+      },
+      30000);
   if (!found) return false;
   dialog_ = find.dialog;
   // The window may become visible before WM_INITDIALOG has returned; a

@@ -16,7 +16,8 @@ std::vector<TestGroup> AboutGroups();
 
 inline std::vector<TestGroup> AllGroups() {
   std::vector<TestGroup> groups;
-  for (const auto& list : {MainDialogGroups(), LinkGroups(), AboutGroups()}) groups.insert(groups.end(), list.begin(), list.end());
+  for (const auto& list : {MainDialogGroups(), LinkGroups(), AboutGroups()})
+    groups.insert(groups.end(), list.begin(), list.end());
   return groups;
 }
 

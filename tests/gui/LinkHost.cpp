@@ -99,8 +99,8 @@ void Attach(HWND dialog, int id, LPCSTR target, COLORREF colour = kDefaultLinkCo
 
 // Attaches every label of the dialog as LinkHostIds.h describes.
 void AttachAll(HWND dialog) {
-  for (int id : {linkhost::kLeft, linkhost::kCentred, linkhost::kRight, linkhost::kMiddle, linkhost::kTop,
-                 linkhost::kLong}) {
+  for (int id :
+       {linkhost::kLeft, linkhost::kCentred, linkhost::kRight, linkhost::kMiddle, linkhost::kTop, linkhost::kLong}) {
     Attach(dialog, id, "http://labels.example/");
   }
   Attach(dialog, linkhost::kOwnText, nullptr);
@@ -150,8 +150,8 @@ INT_PTR CALLBACK QuietProc(HWND, UINT message, WPARAM, LPARAM) { return message 
 // Opens the dialog hidden and attaches its labels; returns the number
 // attached.
 HWND OpenLabelled(int* attached) {
-  const HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(linkhost::kDialog), nullptr,
-                                         &QuietProc, 0);
+  const HWND dialog =
+      CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(linkhost::kDialog), nullptr, &QuietProc, 0);
   for (int id = linkhost::kLeft; id <= linkhost::kGreen; ++id) {
     if (AttachHyperlink(dialog, id, "http://lifetime.example/", kDefaultLinkColour)) ++*attached;
   }

@@ -32,10 +32,12 @@ COLORREF Background() { return GetSysColor(COLOR_BTNFACE); }
 // never happens, as it was last seen.
 Ink LinkInk(HWND control, COLORREF colour) {
   Ink ink;
-  WaitUntil([&] {
-    ink = InkOf(Capture(control), Background(), colour);
-    return ink.only_text_colour && ink.underlined;
-  }, 5000);
+  WaitUntil(
+      [&] {
+        ink = InkOf(Capture(control), Background(), colour);
+        return ink.only_text_colour && ink.underlined;
+      },
+      5000);
   return ink;
 }
 
@@ -74,8 +76,7 @@ LRESULT HitTest(HWND control) {
   RECT rect;
   GetWindowRect(control, &rect);
   DWORD_PTR hit = 0;
-  SendMessageTimeoutA(control, WM_NCHITTEST, 0, MAKELPARAM(rect.left + 1, rect.top + 1), SMTO_ABORTIFHUNG, 5000,
-                      &hit);
+  SendMessageTimeoutA(control, WM_NCHITTEST, 0, MAKELPARAM(rect.left + 1, rect.top + 1), SMTO_ABORTIFHUNG, 5000, &hit);
   return static_cast<LRESULT>(hit);
 }
 
@@ -356,10 +357,12 @@ void HostColourAndFailures() {
   CHECK_EQ(static_cast<unsigned long>(GetWindowLongA(plain, GWL_STYLE) & SS_NOTIFY), 0ul);
   CHECK_EQ(HitTest(plain), static_cast<LRESULT>(HTTRANSPARENT));
   Ink ink;
-  CHECK(WaitUntil([&] {
-    ink = InkOf(Capture(plain), Background(), RGB(0, 0, 0));
-    return !Empty(ink);
-  }, 5000));
+  CHECK(WaitUntil(
+      [&] {
+        ink = InkOf(Capture(plain), Background(), RGB(0, 0, 0));
+        return !Empty(ink);
+      },
+      5000));
   CHECK(ink.only_text_colour);
   CHECK(!ink.underlined);
 }

@@ -64,7 +64,8 @@ void WindowAndControls() {
 
   // The system adds WS_CLIPSIBLINGS and DS_3DLOOK to every dialog.
   const unsigned long style = GetWindowLongA(dialog, GWL_STYLE) & ~(WS_CLIPSIBLINGS | DS_3DLOOK);
-  CHECK_EQ(style, static_cast<unsigned long>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+  CHECK_EQ(style,
+           static_cast<unsigned long>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
   CHECK(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
   const ProbeReport report = app.Probe();
@@ -292,8 +293,8 @@ void Browse() {
   if (!CHECK(dialog != nullptr)) return;
   DWORD_PTR ignored;
   const std::string missing = folder + "\\new.txt";
-  SendMessageTimeoutA(FileNameEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(missing.c_str()),
-                      SMTO_ABORTIFHUNG, 5000, &ignored);
+  SendMessageTimeoutA(FileNameEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(missing.c_str()), SMTO_ABORTIFHUNG,
+                      5000, &ignored);
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   HWND complaint = nullptr;
   CHECK(WaitUntil([&] {

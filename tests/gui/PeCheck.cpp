@@ -86,7 +86,7 @@ void Imports(bool x64) {
   }
   CHECK(!names.empty());
   // Only DLLs that come with Windows: no runtime libraries to ship.
-  const char* const kSystem[] = {"kernel32.dll", "user32.dll",  "gdi32.dll",   "shell32.dll",
+  const char* const kSystem[] = {"kernel32.dll", "user32.dll",   "gdi32.dll",  "shell32.dll",
                                  "comctl32.dll", "comdlg32.dll", "msvcrt.dll", "advapi32.dll"};
   for (const std::string& name : names) {
     bool known = false;
@@ -120,8 +120,8 @@ class TemplateReader {
     std::wstring wide;
     for (WORD c = Word(); c != 0; c = Word()) wide += static_cast<wchar_t>(c);
     char text[1024];
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text, sizeof text,
-                                      nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text, sizeof text, nullptr, nullptr);
     return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
   }
   void AlignTo(std::size_t n) { offset_ = (offset_ + n - 1) / n * n; }
@@ -198,8 +198,8 @@ void MainDialogTemplate(HMODULE module) {
 // Text as the program shows it: UTF-16 in the ANSI code page.
 std::string Narrow(const std::wstring& wide) {
   char text[1024];
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text, sizeof text,
-                                    nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text, sizeof text, nullptr, nullptr);
   return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
@@ -288,7 +288,8 @@ VersionNode ReadVersionNode(const std::vector<unsigned char>& bytes, std::size_t
                       bytes.begin() + static_cast<std::ptrdiff_t>(i + value_bytes));
     if (node.type == 1) {
       std::wstring text;
-      for (std::size_t j = 0; j + 1 < value_bytes && word(i + j) != 0; j += 2) text += static_cast<wchar_t>(word(i + j));
+      for (std::size_t j = 0; j + 1 < value_bytes && word(i + j) != 0; j += 2)
+        text += static_cast<wchar_t>(word(i + j));
       node.text = Narrow(text);
     }
   }
@@ -384,7 +385,7 @@ void VersionInfo(const std::string& exe) {
 void Icon(HMODULE module) {
   const auto group = Resource(module, RT_GROUP_ICON, MAKEINTRESOURCEA(128));
   if (!CHECK(group.size() >= 6 + 14)) return;
-  CHECK_EQ(static_cast<int>(group[4] | group[5] << 8), 1);  // one image
+  CHECK_EQ(static_cast<int>(group[4] | group[5] << 8), 1);    // one image
   CHECK_EQ(static_cast<int>(group[6]), 16);                   // width
   CHECK_EQ(static_cast<int>(group[7]), 16);                   // height
   CHECK_EQ(static_cast<int>(group[12] | group[13] << 8), 8);  // bits per pixel: 256 colours
@@ -420,7 +421,8 @@ int main(int argc, char** argv) {
   gui::Group("file: headers", [&] { gui::Headers(x64); });
   gui::Group("file: imported DLLs", [&] { gui::Imports(x64); });
 
-  const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  const HMODULE module =
+      LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!gui::Check(module != nullptr, "the executable loads as resources", __FILE__, __LINE__)) return gui::Summary();
   gui::Group("resources: main window template", [&] { gui::MainDialogTemplate(module); });
   gui::Group("resources: About box template", [&] { gui::AboutTemplate(module); });

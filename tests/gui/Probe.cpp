@@ -114,8 +114,8 @@ std::string CursorOver(HWND window) {
     format.header.biCompression = BI_RGB;
     std::string bits(64 * 4, '\0');
     const HDC dc = GetDC(nullptr);
-    const int rows = GetDIBits(dc, info.hbmMask, 0, 64, &bits[0], reinterpret_cast<BITMAPINFO*>(&format),
-                               DIB_RGB_COLORS);
+    const int rows =
+        GetDIBits(dc, info.hbmMask, 0, 64, &bits[0], reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS);
     ReleaseDC(nullptr, dc);
     if (rows == 64) {
       // Row bits come out as stored; a palette whose first entry is white
@@ -151,9 +151,9 @@ std::string Observe() {
     RECT rect;
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    std::snprintf(line, sizeof line, "child id=%d class=%s style=%08lx rect=%ld,%ld,%ld,%ld text=",
-                  GetDlgCtrlID(child), ClassOf(child).c_str(), static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)),
-                  rect.left, rect.top, rect.right, rect.bottom);
+    std::snprintf(line, sizeof line, "child id=%d class=%s style=%08lx rect=%ld,%ld,%ld,%ld text=", GetDlgCtrlID(child),
+                  ClassOf(child).c_str(), static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)), rect.left,
+                  rect.top, rect.right, rect.bottom);
     out += line + probe::Hex(WindowText(child)) + "\n";
   }
 

@@ -32,9 +32,7 @@ bool ReturnsResultDirectly(UINT message) {
 
 // An exception must not unwind through the system's code: it is reported
 // here and the message counts as handled.
-void ReportException(HWND window, const char* what) {
-  ::MessageBoxA(window, what, "lexset", MB_OK | MB_ICONSTOP);
-}
+void ReportException(HWND window, const char* what) { ::MessageBoxA(window, what, "lexset", MB_OK | MB_ICONSTOP); }
 
 }  // namespace
 

@@ -14,20 +14,20 @@
  public:                      \
   bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                              \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                           \
   bool theClass::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) { \
-    using ThisBase = baseClass;                                                             \
+    using ThisBase = baseClass;                                                          \
     (void)lParam;
 
-#define END_MESSAGE_MAP()                                 \
+#define END_MESSAGE_MAP()                                     \
   return ThisBase::OnWndMsg(message, wParam, lParam, result); \
   }
 
-#define ON_WM_SYSCOMMAND()                                \
-  if (message == WM_SYSCOMMAND) {                         \
-    OnSysCommand(static_cast<UINT>(wParam), lParam);      \
-    *result = 0;                                          \
-    return true;                                          \
+#define ON_WM_SYSCOMMAND()                           \
+  if (message == WM_SYSCOMMAND) {                    \
+    OnSysCommand(static_cast<UINT>(wParam), lParam); \
+    *result = 0;                                     \
+    return true;                                     \
   }
 
 #define ON_WM_PAINT()        \
@@ -37,24 +37,24 @@
     return true;             \
   }
 
-#define ON_WM_QUERYDRAGICON()                                   \
-  if (message == WM_QUERYDRAGICON) {                            \
-    *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());     \
-    return true;                                                \
+#define ON_WM_QUERYDRAGICON()                               \
+  if (message == WM_QUERYDRAGICON) {                        \
+    *result = reinterpret_cast<LRESULT>(OnQueryDragIcon()); \
+    return true;                                            \
   }
 
 // A button's click, by control identifier.
-#define ON_BN_CLICKED(id, handler)                                                          \
+#define ON_BN_CLICKED(id, handler)                                                       \
   if (message == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) == BN_CLICKED) { \
-    handler();                                                                              \
-    *result = 0;                                                                            \
-    return true;                                                                            \
+    handler();                                                                           \
+    *result = 0;                                                                         \
+    return true;                                                                         \
   }
 
 // A menu or accelerator command.
-#define ON_COMMAND(id, handler)                                       \
+#define ON_COMMAND(id, handler)                                                 \
   if (message == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) <= 1) { \
-    handler();                                                        \
-    *result = 0;                                                      \
-    return true;                                                      \
+    handler();                                                                  \
+    *result = 0;                                                                \
+    return true;                                                                \
   }

@@ -25,9 +25,7 @@ class CWnd : public CCmdTarget {
   CString GetDlgItemText(int id) const;
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
-  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const {
-    return ::MessageBoxA(m_hWnd, text, caption, type);
-  }
+  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const { return ::MessageBoxA(m_hWnd, text, caption, type); }
   // The window's system menu, or null if it has none. With bRevert the menu
   // is reset to the system's and null is returned.
   CMenu* GetSystemMenu(BOOL bRevert);
