@@ -171,10 +171,12 @@ bool DistinctWords::Spill() {
   return true;
 }
 
-bool DistinctWords::MergeOldestRuns() {
+// Merges the `width` smallest runs into one: the bytes that are read and
+// written again are as few as they can be.
+bool DistinctWords::MergeSmallestRuns(std::size_t width) {
   Run merged;
   if (!CreateRun(&merged)) return false;
-  const std::size_t width = std::min(kMaxMergeWidth, runs_.size());
+  std::stable_sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) { return a.bytes < b.bytes; });
   std::vector<std::unique_ptr<RunInput>> inputs;
   std::vector<MergeInput*> pointers;
   for (std::size_t i = 0; i < width; ++i) {
@@ -211,9 +213,11 @@ bool DistinctWords::MergeOldestRuns() {
 DistinctWords::Written DistinctWords::WriteSorted(LineWriter& out) {
   set_.Sort();
   if (runs_.empty()) return WriteSet(out) ? Written::kDone : Written::kOutputFailed;
-  // Leave room for the set among the inputs of the last merge.
+  // Merge runs until the last merge can take the rest and the set at once,
+  // and no more than needed: the first merge may take fewer than it could.
   while (runs_.size() + 1 > kMaxMergeWidth) {
-    if (!MergeOldestRuns()) return Written::kRunFailed;
+    const std::size_t excess = runs_.size() + 1 - kMaxMergeWidth;
+    if (!MergeSmallestRuns(std::min(kMaxMergeWidth, excess + 1))) return Written::kRunFailed;
   }
   std::vector<std::unique_ptr<MergeInput>> inputs;
   std::vector<MergeInput*> pointers;

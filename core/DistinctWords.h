@@ -61,8 +61,8 @@ class DistinctWords {
   bool Spill();
   // Writes the set's words, sorted, to `out`.
   bool WriteSet(LineWriter& out) const;
-  // Merges the oldest runs into one.
-  bool MergeOldestRuns();
+  // Merges the `width` smallest runs into one.
+  bool MergeSmallestRuns(std::size_t width);
   bool CreateRun(Run* run);
   void AddRunBytes(std::uint64_t bytes);
   void RemoveRunBytes(std::uint64_t bytes);
