@@ -4,7 +4,7 @@
 #
 #   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real]
 #                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
-#                [--tidy PATH] [--only lexset[,sort,baseline]]
+#                [--tidy PATH] [--only lexset[,sort,baseline]] [--results DIR]
 #
 # Peers:
 #   sort      tr -s ' \t\n\r\v\f' '\n' < IN | LC_ALL=C sort -u > OUT
@@ -16,6 +16,11 @@
 # --only LIST time only these tools; lexset is always timed, since the
 #             ratios are against it, and its output is still checked
 #             against a cached reference made by the baseline
+# --results DIR  where the tools write their results (default: out/ in
+#             the cache folder). lexset flushes its result to disk before
+#             putting it in place and the peers do not; on a RAM disk
+#             (/dev/shm/...) that costs nothing, and the figures compare
+#             the work alone
 #
 # Corpora and reference results are kept in the cache folder under names
 # that carry the profile, size, seed and generator version, and reused.
@@ -43,6 +48,7 @@ seed=1
 cache=build/bench
 tidy=
 only=lexset,sort,baseline
+results=
 jobtime_iterations=2000
 
 die() {
@@ -72,12 +78,14 @@ while [ $# -gt 0 ]; do
     --cache) cache=$2; shift ;;
     --tidy) tidy=$2; shift ;;
     --only) only=$2; shift ;;
+    --results) results=$2; shift ;;
     --smoke) sizes=1M runs=1 jobtime_iterations=200 ;;
     -h | --help) usage 0 ;;
     *) echo "bench: unknown argument $1" >&2; usage 2 ;;
   esac
   shift
 done
+: "${results:=$cache/out}"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs wants a positive number, not '$runs'"
 [[ $seed =~ ^[0-9]+$ ]] || die "--seed wants a number, not '$seed'"
 
@@ -114,6 +122,11 @@ TIDY=${tidy:-$BIN/lexset-tidy}
 
 mkdir -p "$cache/out"
 OUT=$cache/out
+# A results folder made here is removed again at the end, if empty.
+made_results=
+[ -d "$results" ] || made_results=1
+mkdir -p "$results" || die "cannot make the results folder $results"
+RESULTS=$results
 
 # ------------------------------------------------------------- corpora --
 
@@ -249,7 +262,7 @@ bench_one() {
   ensure_corpus "$profile" "$size"
   corpus=$(corpus_path "$profile" "$size")
   # Results left by a run that stopped must not pass for this run's.
-  rm -f "$OUT"/lexset.txt "$OUT"/sort.txt "$OUT"/baseline.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
   local bytes
   bytes=$(stat -c %s "$corpus")
 
@@ -258,15 +271,15 @@ bench_one() {
   for ((run = 1; run <= runs; run++)); do
     for tool in "${TOOLS[@]}"; do
       note "$profile $size: $tool, run $run of $runs"
-      run_tool "$tool" "$corpus" "$OUT/$tool.txt"
+      run_tool "$tool" "$corpus" "$RESULTS/$tool.txt"
       times[$tool]+=" $ELAPSED_US"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
     done
     # Outputs do not change from run to run; checking the first is enough.
     if [ "$run" -eq 1 ]; then
-      ensure_reference "$corpus" "$OUT/baseline.txt"
+      ensure_reference "$corpus" "$RESULTS/baseline.txt"
       for tool in "${TOOLS[@]}"; do
-        check_output "$tool" "$OUT/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$OUT/lexset.txt")"
+        check_output "$tool" "$RESULTS/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$RESULTS/lexset.txt")"
       done
     fi
   done
@@ -281,7 +294,7 @@ bench_one() {
     us=$(median ${times[$tool]})
     ROWS+=("| $profile | $(size_label "$size") | $distinct | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 0) |")
   done
-  rm -f "$OUT"/lexset.txt "$OUT"/sort.txt "$OUT"/baseline.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
 }
 
 # The in-process time of one whole job on a 1 KiB list, without process
@@ -329,7 +342,8 @@ jobtime
 echo "### lexset benchmark"
 echo
 echo "$(date -u +%Y-%m-%d), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ {print $2}') GiB RAM;"
-echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1)."
+echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1);"
+echo "results written to \`$RESULTS\` ($(stat -f -c %T "$RESULTS"))."
 echo
 echo "| Profile | Size | Distinct words | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) |"
 echo "|---|---|--:|---|--:|--:|--:|--:|"
@@ -341,3 +355,4 @@ echo "- result on the cache folder's disk: $JOBTIME_DISK"
 [ -z "$JOBTIME_RAM" ] || echo "- result on a RAM disk (flushing to disk costs nothing): $JOBTIME_RAM"
 echo
 echo "Every result agreed byte for byte with lexset's, and lexset's with lexset-baseline's."
+[ -z "$made_results" ] || rmdir "$RESULTS" 2>/dev/null || true
