@@ -293,8 +293,8 @@ watch_folder() {
 # sort). With a BUDGET in bytes, lexset gets it as its memory limit and
 # sort as its buffer, with a folder for its temporary files beside OUT;
 # then TEMP_BYTES is the most the temporary files held at one time, and
-# for lexset SPILL_RUNS and SPILL_PASSES say how many runs and merge passes
-# there were.
+# for lexset SPILL_RUNS, SPILL_PASSES and SPILL_WRITTEN say how many runs
+# and merge passes there were and how many bytes went to run files.
 run_tool() {
   local tool=$1 in=$2 out=$3 budget=${4:-} start end watcher='' temp
   local -a command
@@ -344,6 +344,7 @@ run_tool() {
     case $field in
       runs=*) SPILL_RUNS=${field#*=} ;;
       merge_passes=*) SPILL_PASSES=${field#*=} ;;
+      run_bytes_written=*) SPILL_WRITTEN=${field#*=} ;;
       peak_run_bytes=*) TEMP_BYTES=${field#*=} ;;
     esac
   done
@@ -465,7 +466,7 @@ bench_spill() {
   [ "$limit" -gt 0 ] || die "$corpus has too few words for a budget of a tenth of them"
 
   declare -A times=() peak=() temp=()
-  local run tool spill_runs='' spill_passes=''
+  local run tool spill_runs='' spill_passes='' spill_written=''
   for ((run = 1; run <= runs; run++)); do
     for tool in "${SPILL_TOOLS[@]}"; do
       note "$profile $size, budget $limit bytes: $tool, run $run of $runs"
@@ -473,7 +474,7 @@ bench_spill() {
       times[$tool]+=" $ELAPSED_US"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
       [ "${temp[$tool]:--1}" -ge "$TEMP_BYTES" ] || temp[$tool]=$TEMP_BYTES
-      [ "$tool" != lexset ] || spill_runs=$SPILL_RUNS spill_passes=$SPILL_PASSES
+      [ "$tool" != lexset ] || spill_runs=$SPILL_RUNS spill_passes=$SPILL_PASSES spill_written=$SPILL_WRITTEN
     done
     if [ "$run" -eq 1 ]; then
       for tool in "${SPILL_TOOLS[@]}"; do
@@ -482,20 +483,22 @@ bench_spill() {
     fi
   done
 
-  local lexset_us us runs_cell passes_cell temp_cell
+  local lexset_us us runs_cell passes_cell written_cell temp_cell
   # shellcheck disable=SC2086
   lexset_us=$(median ${times[lexset]})
   for tool in "${SPILL_TOOLS[@]}"; do
     # shellcheck disable=SC2086
     us=$(median ${times[$tool]})
-    runs_cell=– passes_cell=–
-    [ "$tool" != lexset ] || runs_cell=$spill_runs passes_cell=$spill_passes
+    runs_cell=– passes_cell=– written_cell=–
+    if [ "$tool" = lexset ]; then
+      runs_cell=$spill_runs passes_cell=$spill_passes written_cell=$(fixed "$spill_written" 1048576 1)
+    fi
     temp_cell=$(fixed "${temp[$tool]}" 1048576 1)
     if [ "$tool" = sort ] && [ "${temp[$tool]}" -eq 0 ]; then
       temp_cell='not seen'
       SPILL_NOTES+=("- $profile $(size_label "$size"): sort's temporary folder was not seen holding files; its runs were too short for measurements 0.2 s apart")
     fi
-    SPILL_ROWS+=("| $profile | $(size_label "$size") | $distinct | $(fixed "$distinct_bytes" 1048576 1) | $(fixed "$limit" 1048576 1) | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 1) | $(signed $((peak[$tool] * 1024 - limit)) 1048576) | $temp_cell | $runs_cell | $passes_cell |")
+    SPILL_ROWS+=("| $profile | $(size_label "$size") | $distinct | $(fixed "$distinct_bytes" 1048576 1) | $(fixed "$limit" 1048576 1) | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 1) | $(signed $((peak[$tool] * 1024 - limit)) 1048576) | $temp_cell | $written_cell | $runs_cell | $passes_cell |")
   done
   if [ -f "$corpus.expected.sort" ]; then
     local reference_us reference_kb
@@ -579,8 +582,8 @@ if [ ${#SPILL_ROWS[@]} -gt 0 ]; then
   echo "as \`lexset-tidy --memory-limit\` and as \`sort -S\` (its temporary files beside its result, as lexset's run files are)."
   echo "Temporary disk at the peak: lexset's run files (\`--stats\`), sort's folder measured with \`du -sb\` every 0.2 s."
   echo
-  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Peak temp disk (MiB) | Runs | Merge passes |"
-  echo "|---|---|--:|--:|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|"
+  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Peak temp disk (MiB) | Run bytes written (MiB) | Runs | Merge passes |"
+  echo "|---|---|--:|--:|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|"
   printf '%s\n' "${SPILL_ROWS[@]}"
   if [ ${#SPILL_NOTES[@]} -gt 0 ]; then
     echo
