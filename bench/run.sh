@@ -231,27 +231,63 @@ ensure_reference() {
   fi
 }
 
+# watch_folder DIR FILE: until FILE.stop appears (or this script is
+# gone), measures the files in DIR every 0.2 s and keeps the largest total
+# seen, in bytes, in FILE. Files may vanish while du looks at them.
+watch_folder() {
+  local dir=$1 file=$2 empty bytes peak=0
+  empty=$(du -sb "$dir" | cut -f 1)
+  echo 0 >"$file"
+  while [ ! -e "$file.stop" ] && kill -0 $$ 2>/dev/null; do
+    bytes=$(du -sb "$dir" 2>/dev/null | cut -f 1) || true
+    if [ -n "$bytes" ] && [ $((bytes - empty)) -gt "$peak" ]; then
+      peak=$((bytes - empty))
+      echo "$peak" >"$file"
+    fi
+    sleep 0.2
+  done
+}
+
+# start_watch DIR: makes DIR, empty, and starts measuring it in the
+# background; stop_watch stops that, removes DIR and sets TEMP_BYTES to the
+# most it held.
+start_watch() {
+  WATCHED=$1
+  rm -rf "$WATCHED" "$OUT/temp.txt.stop"
+  mkdir -p "$WATCHED"
+  watch_folder "$WATCHED" "$OUT/temp.txt" &
+  WATCHER=$!
+}
+
+stop_watch() {
+  touch "$OUT/temp.txt.stop"
+  wait "$WATCHER"
+  rm -rf "$WATCHED" "$OUT/temp.txt.stop"
+  TEMP_BYTES=$(cat "$OUT/temp.txt")
+}
+
 # The reference for the larger-than-memory case, whose distinct words the
 # baseline could not hold: the sort pipeline's result with sort's own
-# settings, its lines given CR LF ends. The run is timed by the way, and
-# its time and peak memory kept beside the reference for the table's notes.
+# settings, its lines given CR LF ends. The run is measured by the way
+# (time, peak memory, temporary disk at the peak), and the figures are kept
+# beside the reference for the table's notes.
 ensure_sorted_reference() {
   local corpus=$1
   if [ ! -f "$corpus.expected" ] || [ "$corpus" -nt "$corpus.expected" ]; then
     note "making the reference result for $corpus with sort"
     rm -f "$corpus.expected.sort"
-    rm -rf "$OUT/reference-tmp"
-    mkdir -p "$OUT/reference-tmp"
-    local start end
+    local start end failed=''
+    start_watch "$OUT/reference-tmp"
     start=${EPOCHREALTIME/[.,]/}
     /usr/bin/time -f '%M' -o "$OUT/time.txt" bash -c "$SORT_REFERENCE_PIPELINE" reference \
-      "$corpus" "$corpus.expected.lf" "$OUT/reference-tmp" || die "the sort pipeline failed on $corpus"
+      "$corpus" "$corpus.expected.lf" "$WATCHED" || failed=1
     end=${EPOCHREALTIME/[.,]/}
-    rm -rf "$OUT/reference-tmp"
+    stop_watch
+    [ -z "$failed" ] || die "the sort pipeline failed on $corpus"
     sed -e '/^$/d' -e 's/$/\r/' "$corpus.expected.lf" >"$corpus.expected.tmp"
     rm -f "$corpus.expected.lf"
     mv "$corpus.expected.tmp" "$corpus.expected"
-    echo "$((end - start)) $(tail -n 1 "$OUT/time.txt")" >"$corpus.expected.sort"
+    echo "$((end - start)) $(tail -n 1 "$OUT/time.txt") $TEMP_BYTES" >"$corpus.expected.sort"
   fi
 }
 
@@ -270,23 +306,6 @@ SORT_BUDGET_PIPELINE=$SORT_COMMAND' -S "${3}b" -T "$4" >"$2"'
 # shellcheck disable=SC2016
 SORT_REFERENCE_PIPELINE=$SORT_COMMAND' -T "$3" >"$2"'
 
-# watch_folder DIR FILE: until FILE.stop appears (or this script is
-# gone), measures the files in DIR every 0.2 s and keeps the largest total
-# seen, in bytes, in FILE. Files may vanish while du looks at them.
-watch_folder() {
-  local dir=$1 file=$2 empty bytes peak=0
-  empty=$(du -sb "$dir" | cut -f 1)
-  echo 0 >"$file"
-  while [ ! -e "$file.stop" ] && kill -0 $$ 2>/dev/null; do
-    bytes=$(du -sb "$dir" 2>/dev/null | cut -f 1) || true
-    if [ -n "$bytes" ] && [ $((bytes - empty)) -gt "$peak" ]; then
-      peak=$((bytes - empty))
-      echo "$peak" >"$file"
-    fi
-    sleep 0.2
-  done
-}
-
 # run_tool TOOL IN OUT [BUDGET]: one timed run. Sets ELAPSED_US (wall
 # clock, taken around /usr/bin/time, whose own %e has only centiseconds)
 # and RSS_KB (the largest process's peak; for the sort pipeline that is
@@ -296,7 +315,7 @@ watch_folder() {
 # for lexset SPILL_RUNS, SPILL_PASSES and SPILL_WRITTEN say how many runs
 # and merge passes there were and how many bytes went to run files.
 run_tool() {
-  local tool=$1 in=$2 out=$3 budget=${4:-} start end watcher='' temp
+  local tool=$1 in=$2 out=$3 budget=${4:-} start end watched='' temp
   local -a command
   temp=$(dirname "$out")/sort-tmp
   case $tool in
@@ -312,20 +331,14 @@ run_tool() {
   esac
   rm -f "$out"
   if [ "$tool" = sort ] && [ -n "$budget" ]; then
-    rm -rf "$temp" "$OUT/temp.txt.stop"
-    mkdir "$temp"
-    watch_folder "$temp" "$OUT/temp.txt" &
-    watcher=$!
+    start_watch "$temp"
+    watched=1
   fi
   start=${EPOCHREALTIME/[.,]/}
   local failed=
   /usr/bin/time -f '%M' -o "$OUT/time.txt" "${command[@]}" 2>"$OUT/stderr.txt" || failed=1
   end=${EPOCHREALTIME/[.,]/}
-  if [ -n "$watcher" ]; then
-    touch "$OUT/temp.txt.stop"
-    wait "$watcher"
-    rm -rf "$temp" "$OUT/temp.txt.stop"
-  fi
+  [ -z "$watched" ] || stop_watch
   if [ -n "$failed" ]; then
     cat "$OUT/stderr.txt" >&2
     die "$tool failed on $in"
@@ -333,10 +346,7 @@ run_tool() {
   ELAPSED_US=$((end - start))
   RSS_KB=$(tail -n 1 "$OUT/time.txt")
   [ -n "$budget" ] || return 0
-  if [ "$tool" = sort ]; then
-    TEMP_BYTES=$(cat "$OUT/temp.txt")
-    return 0
-  fi
+  [ "$tool" != sort ] || return 0
   # "runs=3 merge_passes=0 run_bytes_written=123 peak_run_bytes=123"
   local field stats
   stats=$(grep '^runs=' "$OUT/stderr.txt") || die "lexset-tidy --stats printed no figures"
@@ -501,9 +511,9 @@ bench_spill() {
     SPILL_ROWS+=("| $profile | $(size_label "$size") | $distinct | $(fixed "$distinct_bytes" 1048576 1) | $(fixed "$limit" 1048576 1) | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 1) | $(signed $((peak[$tool] * 1024 - limit)) 1048576) | $temp_cell | $written_cell | $runs_cell | $passes_cell |")
   done
   if [ -f "$corpus.expected.sort" ]; then
-    local reference_us reference_kb
-    read -r reference_us reference_kb <"$corpus.expected.sort"
-    SPILL_NOTES+=("- $profile $(size_label "$size"): the reference, sort with its own settings (no -S), took $(fixed "$reference_us" 1000000 3) s and $(fixed "$reference_kb" 1024 1) MiB at peak (once, when the corpus was new; its temporary files were in the cache folder)")
+    local reference_us reference_kb reference_temp
+    read -r reference_us reference_kb reference_temp <"$corpus.expected.sort"
+    SPILL_NOTES+=("- $profile $(size_label "$size"): the reference, sort with its own settings (no -S), took $(fixed "$reference_us" 1000000 3) s, peak RSS $(fixed "$reference_kb" 1024 1) MiB, peak temporary disk $([ "${reference_temp:-0}" -gt 0 ] && echo "$(fixed "$reference_temp" 1048576 1) MiB" || echo "not seen") (once, when the corpus was new; its temporary files were in the cache folder)")
   fi
   rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt
 }
