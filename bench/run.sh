@@ -592,7 +592,7 @@ if [ ${#SPILL_ROWS[@]} -gt 0 ]; then
   echo "as \`lexset-tidy --memory-limit\` and as \`sort -S\` (its temporary files beside its result, as lexset's run files are)."
   echo "Temporary disk at the peak: lexset's run files (\`--stats\`), sort's folder measured with \`du -sb\` every 0.2 s."
   echo
-  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Peak temp disk (MiB) | Run bytes written (MiB) | Runs | Merge passes |"
+  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Peak temp disk (MiB) | Run bytes written (MiB) | Runs written | Merge passes |"
   echo "|---|---|--:|--:|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|"
   printf '%s\n' "${SPILL_ROWS[@]}"
   if [ ${#SPILL_NOTES[@]} -gt 0 ]; then
