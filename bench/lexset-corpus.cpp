@@ -19,6 +19,12 @@
 //   dupheavy  a few thousand distinct words repeated to fill SIZE
 //   real      the words of the given word lists (--words FILE, the first
 //             field of each line), shuffled and repeated to fill SIZE
+//   spill     far more distinct words than a small memory budget holds,
+//             repeated all through the file: a quarter of the words drawn
+//             as in zipf, the rest uniformly from a long tail of distinct
+//             mixed words (one for every 11 bytes of SIZE), so a tail word
+//             comes 1.4 times on average, anywhere in the file; made in
+//             constant memory whatever SIZE
 //
 //===----------------------------------------------------------------------===//
 #include <algorithm>
@@ -40,11 +46,15 @@ using lexset::bench::Random;
 
 constexpr char kUsage[] =
     "usage: lexset-corpus PROFILE SIZE OUT_FILE [--seed N] [--words FILE]...\n"
-    "  PROFILE  zipf, unique, sorted, dupheavy or real (real needs --words)\n"
+    "  PROFILE  zipf, unique, sorted, dupheavy, real (needs --words) or spill\n"
     "  SIZE     bytes, or with a K, M or G suffix (binary multiples)\n";
 
 constexpr std::size_t kZipfVocabulary = 1000000;
 constexpr std::size_t kDupheavyVocabulary = 4000;
+// The spill profile's share of common words, per mille, and how many bytes
+// of the corpus there are for each word of its long tail.
+constexpr unsigned kSpillCommonPerMille = 250;
+constexpr std::uint64_t kSpillBytesPerTailWord = 11;
 
 // The separators lexset splits on; 0x1A is left out of every word too.
 bool IsSeparator(unsigned char byte) { return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D); }
@@ -420,6 +430,30 @@ class SortedWords {
   std::size_t cell_ = 0;
 };
 
+// The words of a long tail, each made from its number alone, so that none
+// has to be kept: a mixed word from a generator seeded by the number, then
+// the number itself in a fixed count of base-64 digits. Two numbers never
+// give the same word, since the last digits tell them apart.
+class TailWords {
+ public:
+  TailWords(std::uint64_t count, std::uint64_t seed) : seed_(seed) {
+    while (digits_ < 11 && (std::uint64_t{1} << (6 * digits_)) < count) ++digits_;
+  }
+
+  std::string_view operator()(std::uint64_t number) {
+    static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_-";
+    Random random(seed_ + number);
+    MakeMixedWord(random, word_);
+    for (std::size_t i = digits_; i-- > 0;) word_.push_back(kDigits[(number >> (6 * i)) & 63]);
+    return word_;
+  }
+
+ private:
+  std::uint64_t seed_;
+  std::size_t digits_ = 1;
+  std::string word_;
+};
+
 // ------------------------------------------------------------ profiles --
 
 // Leading separators make `tr` leave an empty first line; the benchmark's
@@ -475,6 +509,24 @@ void WriteReal(Random& random, Corpus& corpus, const Vocabulary& vocabulary) {
   }
 }
 
+void WriteSpill(Random& random, Corpus& corpus, std::uint64_t size) {
+  const Vocabulary vocabulary = MakeMixedVocabulary(random, kZipfVocabulary);
+  const ZipfSampler sampler(vocabulary.size());
+  const std::uint64_t tail_size = std::max<std::uint64_t>(1, size / kSpillBytesPerTailWord);
+  TailWords tail(tail_size, random.Next());
+  std::string scratch;
+  if (!corpus.Put({}, kLeadingRun)) return;
+  for (;;) {
+    std::string_view word;
+    if (random.Chance(kSpillCommonPerMille)) {
+      word = vocabulary[sampler.Draw(random)];
+    } else {
+      word = tail(random.Below(tail_size));
+    }
+    if (!corpus.Put(word, MixedSeparator(random, scratch))) return;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -506,7 +558,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lexset-corpus: bad size %s\n%s", positional[1], kUsage);
     return 2;
   }
-  if (profile != "zipf" && profile != "unique" && profile != "sorted" && profile != "dupheavy" && profile != "real") {
+  if (profile != "zipf" && profile != "unique" && profile != "sorted" && profile != "dupheavy" && profile != "real" &&
+      profile != "spill") {
     std::fprintf(stderr, "lexset-corpus: unknown profile %s\n%s", positional[0], kUsage);
     return 2;
   }
@@ -539,6 +592,8 @@ int main(int argc, char** argv) {
     WriteSorted(random, corpus, size);
   } else if (profile == "dupheavy") {
     WriteDupheavy(random, corpus);
+  } else if (profile == "spill") {
+    WriteSpill(random, corpus, size);
   } else {
     WriteReal(random, corpus, real_words);
   }

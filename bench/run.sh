@@ -4,18 +4,39 @@
 #
 #   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real]
 #                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
-#                [--tidy PATH] [--only lexset[,sort,baseline]]
+#                [--tidy PATH] [--only lexset[,sort,baseline]] [--results DIR]
+#   bench/run.sh --spill [--budget BYTES] [--sizes 2G] [--profiles spill]
+#                [--runs 1] [and the options above]
 #
 # Peers:
 #   sort      tr -s ' \t\n\r\v\f' '\n' < IN | LC_ALL=C sort -u > OUT
 #   baseline  build/host/bench/lexset-baseline, std::set and iostreams
 #
-# --smoke     1M of each profile, one run: a quick check that everything
-#             works and agrees (scripts/test.sh runs it)
+# --smoke     1M of each profile, one run, then the larger-than-memory
+#             case on 4M: a quick check that everything works and agrees
+#             (scripts/test.sh runs it); with --spill, that case alone
 # --tidy PATH time another lexset-tidy binary, to compare before and after
 # --only LIST time only these tools; lexset is always timed, since the
 #             ratios are against it, and its output is still checked
 #             against a cached reference made by the baseline
+# --results DIR  where the tools write their results (default: out/ in
+#             the cache folder), and so where lexset's run files and sort's
+#             temporary files go. lexset flushes its result to disk before
+#             putting it in place and the peers do not; on a RAM disk
+#             (/dev/shm/...) that costs nothing, and the figures compare
+#             the work alone
+#
+# --spill     the larger-than-memory case: by default the spill profile,
+#             2G, one run; lexset and sort only, each given the same memory
+#             budget, a tenth of the bytes of the distinct words (the size
+#             of the result): lexset-tidy --memory-limit, and sort -S with
+#             its temporary files beside its result, as lexset's run files
+#             are. Also reports the temporary disk used at the peak
+#             (lexset's from --stats, sort's by measuring its folder every
+#             0.2 s) and lexset's runs and merge passes. The reference
+#             result is the sort pipeline's with sort's own settings, made
+#             once per corpus
+# --budget BYTES  with --spill, this budget instead of a tenth
 #
 # Corpora and reference results are kept in the cache folder under names
 # that carry the profile, size, seed and generator version, and reused.
@@ -36,14 +57,22 @@ REAL_LISTS=(
   /usr/share/rime-data/essay.txt:rime-essay
 )
 
-sizes=100M,1G
-profiles=zipf,unique,sorted,dupheavy,real
-runs=5
+# Defaults that depend on --spill and --smoke are set after the arguments.
+sizes=
+profiles=
+runs=
 seed=1
 cache=build/bench
 tidy=
-only=lexset,sort,baseline
+only=
+results=
+spill=
+budget=
+smoke=
 jobtime_iterations=2000
+
+# The size of the larger-than-memory case in a smoke run.
+SMOKE_SPILL_SIZE=4M
 
 die() {
   echo "bench: $*" >&2
@@ -72,14 +101,27 @@ while [ $# -gt 0 ]; do
     --cache) cache=$2; shift ;;
     --tidy) tidy=$2; shift ;;
     --only) only=$2; shift ;;
-    --smoke) sizes=1M runs=1 jobtime_iterations=200 ;;
+    --results) results=$2; shift ;;
+    --spill) spill=1 ;;
+    --budget) budget=$2; shift ;;
+    --smoke) smoke=1 sizes='' runs=1 jobtime_iterations=200 ;;
     -h | --help) usage 0 ;;
     *) echo "bench: unknown argument $1" >&2; usage 2 ;;
   esac
   shift
 done
+if [ -n "$spill" ]; then
+  : "${sizes:=$([ -n "$smoke" ] && echo "$SMOKE_SPILL_SIZE" || echo 2G)}" "${profiles:=spill}" "${runs:=1}"
+  : "${only:=lexset,sort}"
+else
+  [ -z "$budget" ] || die "--budget goes with --spill"
+  : "${sizes:=$([ -n "$smoke" ] && echo 1M || echo 100M,1G)}" "${profiles:=zipf,unique,sorted,dupheavy,real}"
+  : "${runs:=5}" "${only:=lexset,sort,baseline}"
+fi
+: "${results:=$cache/out}"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs wants a positive number, not '$runs'"
 [[ $seed =~ ^[0-9]+$ ]] || die "--seed wants a number, not '$seed'"
+[ -z "$budget" ] || [[ $budget =~ ^[1-9][0-9]*$ ]] || die "--budget wants a positive number of bytes, not '$budget'"
 
 IFS=, read -r -a SIZES <<<"$sizes"
 IFS=, read -r -a PROFILES <<<"$profiles"
@@ -92,8 +134,17 @@ for tool in "${ONLY[@]}"; do
     *) die "--only knows lexset, sort and baseline, not '$tool'" ;;
   esac
 done
+# The larger-than-memory case times the tools that can keep to a budget:
+# the baseline holds every word in memory.
+SPILL_TOOLS=()
+for tool in "${TOOLS[@]}"; do
+  case $tool in
+    baseline) [ -z "$spill" ] || die "--spill times lexset and sort only: the baseline keeps every word in memory" ;;
+    *) SPILL_TOOLS+=("$tool") ;;
+  esac
+done
 for profile in "${PROFILES[@]}"; do
-  case $profile in zipf | unique | sorted | dupheavy | real) ;; *) die "unknown profile '$profile'" ;; esac
+  case $profile in zipf | unique | sorted | dupheavy | real | spill) ;; *) die "unknown profile '$profile'" ;; esac
 done
 
 # ---------------------------------------------------------------- tools --
@@ -114,6 +165,11 @@ TIDY=${tidy:-$BIN/lexset-tidy}
 
 mkdir -p "$cache/out"
 OUT=$cache/out
+# A results folder made here is removed again at the end, if empty.
+made_results=
+[ -d "$results" ] || made_results=1
+mkdir -p "$results" || die "cannot make the results folder $results"
+RESULTS=$results
 
 # ------------------------------------------------------------- corpora --
 
@@ -170,36 +226,138 @@ ensure_reference() {
       note "making the reference result for $corpus"
       "$BASELINE" "$corpus" "$corpus.expected.tmp" || die "lexset-baseline failed on $corpus"
     fi
+    rm -f "$corpus.expected.sort"
     mv "$corpus.expected.tmp" "$corpus.expected"
+  fi
+}
+
+# watch_folder DIR FILE: until FILE.stop appears (or this script is
+# gone), measures the files in DIR every 0.2 s and keeps the largest total
+# seen, in bytes, in FILE. Files may vanish while du looks at them.
+watch_folder() {
+  local dir=$1 file=$2 empty bytes peak=0
+  empty=$(du -sb "$dir" | cut -f 1)
+  echo 0 >"$file"
+  while [ ! -e "$file.stop" ] && kill -0 $$ 2>/dev/null; do
+    bytes=$(du -sb "$dir" 2>/dev/null | cut -f 1) || true
+    if [ -n "$bytes" ] && [ $((bytes - empty)) -gt "$peak" ]; then
+      peak=$((bytes - empty))
+      echo "$peak" >"$file"
+    fi
+    sleep 0.2
+  done
+}
+
+# start_watch DIR: makes DIR, empty, and starts measuring it in the
+# background; stop_watch stops that, removes DIR and sets TEMP_BYTES to the
+# most it held.
+start_watch() {
+  WATCHED=$1
+  rm -rf "$WATCHED" "$OUT/temp.txt.stop"
+  mkdir -p "$WATCHED"
+  watch_folder "$WATCHED" "$OUT/temp.txt" &
+  WATCHER=$!
+}
+
+stop_watch() {
+  touch "$OUT/temp.txt.stop"
+  wait "$WATCHER"
+  rm -rf "$WATCHED" "$OUT/temp.txt.stop"
+  TEMP_BYTES=$(cat "$OUT/temp.txt")
+}
+
+# The reference for the larger-than-memory case, whose distinct words the
+# baseline could not hold: the sort pipeline's result with sort's own
+# settings, its lines given CR LF ends. The run is measured by the way
+# (time, peak memory, temporary disk at the peak), and the figures are kept
+# beside the reference for the table's notes.
+ensure_sorted_reference() {
+  local corpus=$1
+  if [ ! -f "$corpus.expected" ] || [ "$corpus" -nt "$corpus.expected" ]; then
+    note "making the reference result for $corpus with sort"
+    rm -f "$corpus.expected.sort"
+    local start end failed=''
+    start_watch "$OUT/reference-tmp"
+    start=${EPOCHREALTIME/[.,]/}
+    /usr/bin/time -f '%M' -o "$OUT/time.txt" bash -c "$SORT_REFERENCE_PIPELINE" reference \
+      "$corpus" "$corpus.expected.lf" "$WATCHED" || failed=1
+    end=${EPOCHREALTIME/[.,]/}
+    stop_watch
+    [ -z "$failed" ] || die "the sort pipeline failed on $corpus"
+    sed -e '/^$/d' -e 's/$/\r/' "$corpus.expected.lf" >"$corpus.expected.tmp"
+    rm -f "$corpus.expected.lf"
+    mv "$corpus.expected.tmp" "$corpus.expected"
+    echo "$((end - start)) $(tail -n 1 "$OUT/time.txt") $TEMP_BYTES" >"$corpus.expected.sort"
   fi
 }
 
 # -------------------------------------------------------------- timing --
 
 # The coreutils peer, run by its own shell with IN and OUT as $1 and $2.
+# With a budget, it gets BYTES and a folder for its temporary files as $3
+# and $4 (sort -S takes KiB unless told otherwise: hence the b); for the
+# reference, only the folder, as $3.
 # shellcheck disable=SC2016
-SORT_PIPELINE='set -o pipefail; tr -s " \t\n\r\v\f" "\n" <"$1" | LC_ALL=C sort -u >"$2"'
+SORT_COMMAND='set -o pipefail; tr -s " \t\n\r\v\f" "\n" <"$1" | LC_ALL=C sort -u'
+# shellcheck disable=SC2016
+SORT_PIPELINE=$SORT_COMMAND' >"$2"'
+# shellcheck disable=SC2016
+SORT_BUDGET_PIPELINE=$SORT_COMMAND' -S "${3}b" -T "$4" >"$2"'
+# shellcheck disable=SC2016
+SORT_REFERENCE_PIPELINE=$SORT_COMMAND' -T "$3" >"$2"'
 
-# run_tool TOOL IN OUT: one timed run. Sets ELAPSED_US (wall clock, taken
-# around /usr/bin/time, whose own %e has only centiseconds) and RSS_KB (the
-# largest process's peak; for the sort pipeline that is sort).
+# run_tool TOOL IN OUT [BUDGET]: one timed run. Sets ELAPSED_US (wall
+# clock, taken around /usr/bin/time, whose own %e has only centiseconds)
+# and RSS_KB (the largest process's peak; for the sort pipeline that is
+# sort). With a BUDGET in bytes, lexset gets it as its memory limit and
+# sort as its buffer, with a folder for its temporary files beside OUT;
+# then TEMP_BYTES is the most the temporary files held at one time, and
+# for lexset SPILL_RUNS, SPILL_PASSES and SPILL_WRITTEN say how many runs
+# and merge passes there were and how many bytes went to run files.
 run_tool() {
-  local tool=$1 in=$2 out=$3 start end
+  local tool=$1 in=$2 out=$3 budget=${4:-} start end watched='' temp
   local -a command
+  temp=$(dirname "$out")/sort-tmp
   case $tool in
-    lexset) command=("$TIDY" "$in" "$out") ;;
+    lexset) command=("$TIDY" ${budget:+--memory-limit "$budget" --stats} "$in" "$out") ;;
     baseline) command=("$BASELINE" "$in" "$out") ;;
-    sort) command=(bash -c "$SORT_PIPELINE" sort "$in" "$out") ;;
+    sort)
+      if [ -n "$budget" ]; then
+        command=(bash -c "$SORT_BUDGET_PIPELINE" sort "$in" "$out" "$budget" "$temp")
+      else
+        command=(bash -c "$SORT_PIPELINE" sort "$in" "$out")
+      fi
+      ;;
   esac
   rm -f "$out"
+  if [ "$tool" = sort ] && [ -n "$budget" ]; then
+    start_watch "$temp"
+    watched=1
+  fi
   start=${EPOCHREALTIME/[.,]/}
-  if ! /usr/bin/time -f '%M' -o "$OUT/time.txt" "${command[@]}" 2>"$OUT/stderr.txt"; then
+  local failed=
+  /usr/bin/time -f '%M' -o "$OUT/time.txt" "${command[@]}" 2>"$OUT/stderr.txt" || failed=1
+  end=${EPOCHREALTIME/[.,]/}
+  [ -z "$watched" ] || stop_watch
+  if [ -n "$failed" ]; then
     cat "$OUT/stderr.txt" >&2
     die "$tool failed on $in"
   fi
-  end=${EPOCHREALTIME/[.,]/}
   ELAPSED_US=$((end - start))
   RSS_KB=$(tail -n 1 "$OUT/time.txt")
+  [ -n "$budget" ] || return 0
+  [ "$tool" != sort ] || return 0
+  # "runs=3 merge_passes=0 run_bytes_written=123 peak_run_bytes=123"
+  local field stats
+  stats=$(grep '^runs=' "$OUT/stderr.txt") || die "lexset-tidy --stats printed no figures"
+  for field in $stats; do
+    case $field in
+      runs=*) SPILL_RUNS=${field#*=} ;;
+      merge_passes=*) SPILL_PASSES=${field#*=} ;;
+      run_bytes_written=*) SPILL_WRITTEN=${field#*=} ;;
+      peak_run_bytes=*) TEMP_BYTES=${field#*=} ;;
+    esac
+  done
 }
 
 # check_output TOOL OUT LEXSET_OUT: every tool must write exactly what
@@ -217,7 +375,13 @@ check_output() {
   echo >&2
   echo "bench: MISMATCH: $tool's result $out differs from $reference" >&2
   case $reference in
-    *.expected) echo "bench: (the reference is lexset-baseline's result on the same corpus)" >&2 ;;
+    *.expected)
+      if [ -f "$reference.sort" ]; then
+        echo "bench: (the reference is the sort pipeline's result on the same corpus, with sort's own settings)" >&2
+      else
+        echo "bench: (the reference is lexset-baseline's result on the same corpus)" >&2
+      fi
+      ;;
   esac
   echo "bench: the files are kept for a look; the benchmark stops here" >&2
   exit 1
@@ -249,7 +413,7 @@ bench_one() {
   ensure_corpus "$profile" "$size"
   corpus=$(corpus_path "$profile" "$size")
   # Results left by a run that stopped must not pass for this run's.
-  rm -f "$OUT"/lexset.txt "$OUT"/sort.txt "$OUT"/baseline.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
   local bytes
   bytes=$(stat -c %s "$corpus")
 
@@ -258,15 +422,15 @@ bench_one() {
   for ((run = 1; run <= runs; run++)); do
     for tool in "${TOOLS[@]}"; do
       note "$profile $size: $tool, run $run of $runs"
-      run_tool "$tool" "$corpus" "$OUT/$tool.txt"
+      run_tool "$tool" "$corpus" "$RESULTS/$tool.txt"
       times[$tool]+=" $ELAPSED_US"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
     done
     # Outputs do not change from run to run; checking the first is enough.
     if [ "$run" -eq 1 ]; then
-      ensure_reference "$corpus" "$OUT/baseline.txt"
+      ensure_reference "$corpus" "$RESULTS/baseline.txt"
       for tool in "${TOOLS[@]}"; do
-        check_output "$tool" "$OUT/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$OUT/lexset.txt")"
+        check_output "$tool" "$RESULTS/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$RESULTS/lexset.txt")"
       done
     fi
   done
@@ -281,7 +445,77 @@ bench_one() {
     us=$(median ${times[$tool]})
     ROWS+=("| $profile | $(size_label "$size") | $distinct | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 0) |")
   done
-  rm -f "$OUT"/lexset.txt "$OUT"/sort.txt "$OUT"/baseline.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
+}
+
+SPILL_ROWS=()
+SPILL_NOTES=()
+
+# signed VALUE SCALE: like fixed with one decimal, and a sign.
+signed() {
+  if [ "$1" -lt 0 ]; then
+    echo "-$(fixed $((-$1)) "$2" 1)"
+  else
+    echo "+$(fixed "$1" "$2" 1)"
+  fi
+}
+
+# bench_spill PROFILE SIZE: the larger-than-memory case on one corpus:
+# lexset and sort with the same memory budget, all runs interleaved.
+bench_spill() {
+  local profile=$1 size=$2 corpus
+  ensure_corpus "$profile" "$size"
+  corpus=$(corpus_path "$profile" "$size")
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt
+  ensure_sorted_reference "$corpus"
+  local bytes distinct distinct_bytes limit
+  bytes=$(stat -c %s "$corpus")
+  distinct=$(wc -l <"$corpus.expected")
+  distinct_bytes=$(stat -c %s "$corpus.expected")
+  limit=${budget:-$((distinct_bytes / 10))}
+  [ "$limit" -gt 0 ] || die "$corpus has too few words for a budget of a tenth of them"
+
+  declare -A times=() peak=() temp=()
+  local run tool spill_runs='' spill_passes='' spill_written=''
+  for ((run = 1; run <= runs; run++)); do
+    for tool in "${SPILL_TOOLS[@]}"; do
+      note "$profile $size, budget $limit bytes: $tool, run $run of $runs"
+      run_tool "$tool" "$corpus" "$RESULTS/$tool.txt" "$limit"
+      times[$tool]+=" $ELAPSED_US"
+      [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
+      [ "${temp[$tool]:--1}" -ge "$TEMP_BYTES" ] || temp[$tool]=$TEMP_BYTES
+      [ "$tool" != lexset ] || spill_runs=$SPILL_RUNS spill_passes=$SPILL_PASSES spill_written=$SPILL_WRITTEN
+    done
+    if [ "$run" -eq 1 ]; then
+      for tool in "${SPILL_TOOLS[@]}"; do
+        check_output "$tool" "$RESULTS/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$RESULTS/lexset.txt")"
+      done
+    fi
+  done
+
+  local lexset_us us runs_cell passes_cell written_cell temp_cell
+  # shellcheck disable=SC2086
+  lexset_us=$(median ${times[lexset]})
+  for tool in "${SPILL_TOOLS[@]}"; do
+    # shellcheck disable=SC2086
+    us=$(median ${times[$tool]})
+    runs_cell=– passes_cell=– written_cell=–
+    if [ "$tool" = lexset ]; then
+      runs_cell=$spill_runs passes_cell=$spill_passes written_cell=$(fixed "$spill_written" 1048576 1)
+    fi
+    temp_cell=$(fixed "${temp[$tool]}" 1048576 1)
+    if [ "$tool" = sort ] && [ "${temp[$tool]}" -eq 0 ]; then
+      temp_cell='not seen'
+      SPILL_NOTES+=("- $profile $(size_label "$size"): sort's temporary folder was not seen holding files; its runs were too short for measurements 0.2 s apart")
+    fi
+    SPILL_ROWS+=("| $profile | $(size_label "$size") | $distinct | $(fixed "$distinct_bytes" 1048576 1) | $(fixed "$limit" 1048576 1) | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 1) | $(signed $((peak[$tool] * 1024 - limit)) 1048576) | $temp_cell | $written_cell | $runs_cell | $passes_cell |")
+  done
+  if [ -f "$corpus.expected.sort" ]; then
+    local reference_us reference_kb reference_temp
+    read -r reference_us reference_kb reference_temp <"$corpus.expected.sort"
+    SPILL_NOTES+=("- $profile $(size_label "$size"): the reference, sort with its own settings (no -S), took $(fixed "$reference_us" 1000000 3) s, peak RSS $(fixed "$reference_kb" 1024 1) MiB, peak temporary disk $([ "${reference_temp:-0}" -gt 0 ] && echo "$(fixed "$reference_temp" 1048576 1) MiB" || echo "not seen") (once, when the corpus was new; its temporary files were in the cache folder)")
+  fi
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt
 }
 
 # The in-process time of one whole job on a 1 KiB list, without process
@@ -321,23 +555,57 @@ describe_jobtime() {
 
 for size in "${SIZES[@]}"; do
   for profile in "${PROFILES[@]}"; do
-    bench_one "$profile" "$size"
+    if [ -n "$spill" ]; then
+      bench_spill "$profile" "$size"
+    else
+      bench_one "$profile" "$size"
+    fi
   done
 done
-jobtime
+if [ -z "$spill" ]; then
+  jobtime
+  # A smoke run also checks the larger-than-memory case, on a small corpus.
+  if [ -n "$smoke" ] && [ ${#SPILL_TOOLS[@]} -gt 0 ]; then
+    bench_spill spill "$SMOKE_SPILL_SIZE"
+  fi
+fi
 
 echo "### lexset benchmark"
 echo
 echo "$(date -u +%Y-%m-%d), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ {print $2}') GiB RAM;"
-echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1)."
+echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1);"
+echo "results written to \`$RESULTS\` ($(stat -f -c %T "$RESULTS"))."
+if [ ${#ROWS[@]} -gt 0 ]; then
+  echo
+  echo "| Profile | Size | Distinct words | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) |"
+  echo "|---|---|--:|---|--:|--:|--:|--:|"
+  printf '%s\n' "${ROWS[@]}"
+  echo
+  echo "Job time for a 1 KiB list (\`lexset-jobtime\`, in process, $jobtime_iterations jobs):"
+  echo
+  echo "- result on the cache folder's disk: $JOBTIME_DISK"
+  [ -z "$JOBTIME_RAM" ] || echo "- result on a RAM disk (flushing to disk costs nothing): $JOBTIME_RAM"
+fi
+if [ ${#SPILL_ROWS[@]} -gt 0 ]; then
+  echo
+  echo "Larger than memory: each tool had the same memory budget, $([ -n "$budget" ] && echo "$budget bytes" || echo "a tenth of the bytes of the distinct words (the result's size)"),"
+  echo "as \`lexset-tidy --memory-limit\` and as \`sort -S\` (its temporary files beside its result, as lexset's run files are)."
+  echo "Temporary disk at the peak: lexset's run files (\`--stats\`), sort's folder measured with \`du -sb\` every 0.2 s."
+  echo
+  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Peak temp disk (MiB) | Run bytes written (MiB) | Runs written | Merge passes |"
+  echo "|---|---|--:|--:|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|"
+  printf '%s\n' "${SPILL_ROWS[@]}"
+  if [ ${#SPILL_NOTES[@]} -gt 0 ]; then
+    echo
+    printf '%s\n' "${SPILL_NOTES[@]}"
+  fi
+fi
 echo
-echo "| Profile | Size | Distinct words | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) |"
-echo "|---|---|--:|---|--:|--:|--:|--:|"
-printf '%s\n' "${ROWS[@]}"
-echo
-echo "Job time for a 1 KiB list (\`lexset-jobtime\`, in process, $jobtime_iterations jobs):"
-echo
-echo "- result on the cache folder's disk: $JOBTIME_DISK"
-[ -z "$JOBTIME_RAM" ] || echo "- result on a RAM disk (flushing to disk costs nothing): $JOBTIME_RAM"
-echo
-echo "Every result agreed byte for byte with lexset's, and lexset's with lexset-baseline's."
+if [ ${#SPILL_ROWS[@]} -eq 0 ]; then
+  echo "Every result agreed byte for byte with lexset's, and lexset's with lexset-baseline's."
+elif [ ${#ROWS[@]} -eq 0 ]; then
+  echo "Every result agreed byte for byte with lexset's, and lexset's with the sort pipeline's with its own settings."
+else
+  echo "Every result agreed byte for byte with lexset's, and lexset's with lexset-baseline's (larger than memory: the sort pipeline's with its own settings)."
+fi
+[ -z "$made_results" ] || rmdir "$RESULTS" 2>/dev/null || true
