@@ -27,7 +27,7 @@ case $action in
     # The corpora hold inputs up to 64 KB; longer ones find long words.
     "$fuzzer" -max_total_time="$seconds" -max_len=65536 -dict=tests/fuzz/words.dict \
       -artifact_prefix="$artifacts/" -print_final_stats=1 -print_pcs=0 "$found" "$corpus" \
-      2>&1 | grep -E '^(#[0-9]+ *(INITED|DONE)|stat::|==|SUMMARY|Test unit written|the job|with a memory|[0-9]+ run files)' ||
+      2>&1 | grep -E '^(#[0-9]+[[:space:]]*(INITED|DONE)|stat::|==|SUMMARY|Test unit written|the job|with a memory|[0-9]+ run files)' ||
       true
     for failed in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
       [ -e "$failed" ] || continue
@@ -43,14 +43,19 @@ case $action in
     merged=build/fuzz-work/merged/$mode
     rm -rf "$merged"
     mkdir -p "$merged"
-    "$fuzzer" -merge=1 -max_len=65536 "$merged" "$corpus" "$found" 2>&1 | grep -E 'MERGE-OUTER: [0-9]+ new' || true
-    # The seeds stay as they are: they name the cases they were made for.
+    "$fuzzer" -merge=1 -max_len=4096 "$merged" "$corpus" "$found" 2>&1 | grep -E 'MERGE-OUTER: [0-9]+ new' || true
+    # Inputs are cut at 4 KiB, which keeps the committed corpus small; the
+    # seeds stay as they are (they name the cases they were made for, long
+    # words and buffer edges among them).
     find "$corpus" -type f ! -name 'seed-*' -delete
+    # libFuzzer names what it keeps by the SHA-1 of its bytes, so a seed it
+    # kept is known by its checksum.
+    seeds=$(sha1sum "$corpus"/seed-* | cut -d' ' -f1)
     for input in "$merged"/*; do
       name=$(basename "$input")
-      cmp -s "$input" "$corpus/$name" 2>/dev/null || { ls "$corpus"/seed-* | xargs -n1 cmp -s "$input" 2>/dev/null || cp "$input" "$corpus/$name"; }
+      grep -qx "$name" <<<"$seeds" || cp "$input" "$corpus/$name"
     done
-    echo "fuzz: $mode corpus: $(ls "$corpus" | wc -l) inputs, $(du -sh "$corpus" | cut -f1)"
+    echo "fuzz: $mode corpus: $(ls "$corpus" | wc -l) inputs, $(cat "$corpus"/* | wc -c) bytes"
     ;;
   *)
     echo "usage: run-fuzz.sh run|minimise MODE FUZZER [SECONDS]" >&2
