@@ -3,11 +3,12 @@
 
 #include <algorithm>
 
+#include "core/SystemMemory.h"
 #include "core/WordCompare.h"
 
 namespace lexset {
 
-// Blocks grow from the first size to 1 MiB, so that short lists stay small;
+// Blocks grow from the first size to 16 MiB, so that short lists stay small;
 // a longer line gets a block of its own.
 std::size_t OrderedText::NextBlockSize(std::size_t line_size) const {
   const std::size_t size = blocks_.empty() ? first_block_size_ : std::min(kMaxBlockSize, 2 * blocks_.back().size);
@@ -20,6 +21,8 @@ void OrderedText::Append(std::string_view word) {
     const std::size_t size = NextBlockSize(line_size);
     blocks_.reserve(blocks_.size() + 1);
     std::unique_ptr<char[]> data(new char[size]);
+    // Fewer, larger pages: a long sorted list is mostly page faults otherwise.
+    PreferLargePages(data.get(), size);
     cursor_ = data.get();
     limit_ = cursor_ + size;
     reserved_ += size;

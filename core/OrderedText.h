@@ -70,7 +70,8 @@ class OrderedText {
   void Clear();
 
  private:
-  static constexpr std::size_t kMaxBlockSize = std::size_t{1} << 20;
+  // Large enough for large pages, small enough to waste little of a limit.
+  static constexpr std::size_t kMaxBlockSize = std::size_t{16} << 20;
 
   struct Block {
     std::unique_ptr<char[]> data;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/SystemMemory.h"
 #include "core/WordCompare.h"
 
 namespace lexset {
@@ -46,10 +47,10 @@ WordArena::Pos WordArena::Append(std::string_view word) {
   return block.first + static_cast<Pos>(offset);
 }
 
-// Blocks grow from 64 KiB to one chunk so that small lists stay small; a
-// record larger than a chunk gets a block of its own.
+// Blocks grow from 64 KiB to kMaxBlockSize so that small lists stay small;
+// a record larger than the next block gets a block of its own.
 std::size_t WordArena::NextBlockSize(std::size_t record_size) const {
-  std::size_t size = blocks_.empty() ? first_block_size_ : std::min(kChunkSize, blocks_.back().size * 2);
+  std::size_t size = blocks_.empty() ? first_block_size_ : std::min(kMaxBlockSize, blocks_.back().size * 2);
   if (record_size > size) size = record_size <= kChunkSize ? kChunkSize : record_size;
   return size;
 }
@@ -72,6 +73,8 @@ void WordArena::AddBlock(std::size_t record_size) {
   blocks_.reserve(blocks_.size() + 1);
   chunk_base_.reserve(chunk_base_.size() + chunks);
   std::unique_ptr<char[]> data(new char[size]);
+  // Sorting and writing the result read the words in any order.
+  PreferLargePages(data.get(), size);
 
   const Pos first = static_cast<Pos>(chunk_base_.size() << kChunkBits);
   for (std::size_t i = 0; i < chunks; ++i) chunk_base_.push_back(data.get() + i * kChunkSize);

@@ -20,7 +20,7 @@ class WordArena {
   using Pos = std::uint32_t;
 
   // `first_block_size`: the size of the first block; later blocks double up
-  // to a chunk.
+  // to kMaxBlockSize.
   explicit WordArena(std::size_t first_block_size = kFirstBlockSize);
   ~WordArena();
   WordArena(const WordArena&) = delete;
@@ -80,6 +80,8 @@ class WordArena {
   static constexpr std::uint32_t kChunkMask = kChunkSize - 1;
   static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kChunkBits);
   static constexpr std::size_t kMaxHeaderSize = 5;  // the length of a word under 4 GiB
+  // Large enough for large pages, small enough to waste little of a limit.
+  static constexpr std::size_t kMaxBlockSize = 16 * kChunkSize;
 
  public:
   static constexpr std::size_t kFirstBlockSize = 64 * 1024;

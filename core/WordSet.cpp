@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "core/SystemMemory.h"
 #include "core/WordHash.h"
 
 namespace lexset {
@@ -192,7 +193,7 @@ void WordSet::Grow() {
     const std::size_t need = arena_.BytesReserved() + (capacity_ + capacity) * sizeof(Slot);
     if (need > limit_) throw std::bad_alloc();
   }
-  std::unique_ptr<Slot[]> old(new Slot[capacity]());
+  std::unique_ptr<Slot[]> old = EmptySlots(capacity);
   old.swap(slots_);
   words_allowed_ = 0;
   const std::size_t old_capacity = capacity_;
@@ -202,6 +203,14 @@ void WordSet::Grow() {
   for (std::size_t i = 0; i < old_capacity; ++i) {
     if (old[i].tag != 0) slots_[FreeSlot(old[i].tag)] = old[i];
   }
+}
+
+// Lookups land anywhere in the table, so it is worth large pages.
+std::unique_ptr<WordSet::Slot[]> WordSet::EmptySlots(std::size_t capacity) {
+  std::unique_ptr<Slot[]> slots(new Slot[capacity]);
+  PreferLargePages(slots.get(), capacity * sizeof(Slot));
+  std::fill_n(slots.get(), capacity, Slot{0, 0});
+  return slots;
 }
 
 // Moves the words stored so far, all in order, into the arena and builds
@@ -217,7 +226,7 @@ void WordSet::StartHashing() {
     const std::size_t lines = ordered_.BytesReserved();
     if (2 * lines + capacity * sizeof(Slot) + count_ * sizeof(SortEntry) > limit_) throw std::bad_alloc();
   }
-  std::unique_ptr<Slot[]> slots(new Slot[capacity]());
+  std::unique_ptr<Slot[]> slots = EmptySlots(capacity);
   OrderedText::Cursor cursor(ordered_);
   try {
     for (std::string_view word; cursor.Next(&word);) {
@@ -261,6 +270,7 @@ void WordSet::Sort() {
   std::copy(next, next + 257, bounds);
 
   sorted_.reset(new SortEntry[count_]);
+  PreferLargePages(sorted_.get(), count_ * sizeof(SortEntry));
   arena_.ForEach([&](WordArena::Pos pos, std::string_view word) {
     sorted_[next[static_cast<unsigned char>(word[0])]++] =
         SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};

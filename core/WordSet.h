@@ -124,6 +124,7 @@ class WordSet {
     WordArena::Pos pos;
   };
 
+  static std::unique_ptr<Slot[]> EmptySlots(std::size_t capacity);
   void InsertInOrder(std::string_view word);
   void InsertHashed(std::string_view word, std::uint32_t tag);
   void Append(std::string_view word);

@@ -1,4 +1,5 @@
-//===- MemoryPosix.cpp - The default memory limit on POSIX systems -------===//
+//===- MemoryPosix.cpp - Memory limit and large pages on POSIX systems ---===//
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,19 @@ std::size_t DefaultMemoryLimit() {
   if (sizeof(void*) == 4)
     return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 64 * kMiB, 512 * kMiB));
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 256 * kMiB, 16384 * kMiB));
+}
+
+void PreferLargePages(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  // Only whole large pages inside the block can be large pages.
+  constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
+  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kLargePage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
 }
 
 }  // namespace lexset

@@ -1,4 +1,4 @@
-//===- MemoryWin32.cpp - The default memory limit on Windows -------------===//
+//===- MemoryWin32.cpp - Memory limit and large pages on Windows ---------===//
 #include <windows.h>
 
 #include <algorithm>
@@ -19,5 +19,8 @@ std::size_t DefaultMemoryLimit() {
     return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 64 * kMiB, 512 * kMiB));
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(physical / 2, 256 * kMiB, 16384 * kMiB));
 }
+
+// Large pages on Windows need a privilege that users do not hold.
+void PreferLargePages(void*, std::size_t) {}
 
 }  // namespace lexset
