@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/ByteRules.h"
+#include "core/SystemMemory.h"
 
 namespace lexset {
 
@@ -70,8 +71,7 @@ class OrderedText {
   void Clear();
 
  private:
-  // Large enough for large pages, small enough to waste little of a limit.
-  static constexpr std::size_t kMaxBlockSize = std::size_t{16} << 20;
+  static constexpr std::size_t kMaxBlockSize = kLargeBlockSize;
 
   struct Block {
     std::unique_ptr<char[]> data;

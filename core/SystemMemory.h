@@ -17,4 +17,8 @@ std::size_t DefaultMemoryLimit();
 // does nothing where there is no such thing.
 void PreferLargePages(void* data, std::size_t size);
 
+// The size the blocks of stored words grow to: large enough to hold large
+// pages, small enough to waste little of a memory limit.
+constexpr std::size_t kLargeBlockSize = std::size_t{16} << 20;
+
 }  // namespace lexset

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/SystemMemory.h"
+
 namespace lexset {
 
 class WordArena {
@@ -80,8 +82,7 @@ class WordArena {
   static constexpr std::uint32_t kChunkMask = kChunkSize - 1;
   static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kChunkBits);
   static constexpr std::size_t kMaxHeaderSize = 5;  // the length of a word under 4 GiB
-  // Large enough for large pages, small enough to waste little of a limit.
-  static constexpr std::size_t kMaxBlockSize = 16 * kChunkSize;
+  static constexpr std::size_t kMaxBlockSize = kLargeBlockSize;
 
  public:
   static constexpr std::size_t kFirstBlockSize = 64 * 1024;
