@@ -26,6 +26,9 @@ JobMessage DescribeOutcome(const JobOutcome& outcome) {
     case JobStatus::kSourceReadFailed:
       return {"读取待处理文件“" + outcome.path + "”时出错。\r\n" + ReasonLine(outcome.reason) + kUntouched,
               MessageIcon::kExclamation};
+    case JobStatus::kSourceIncomplete:
+      return {"待处理文件“" + outcome.path + "”是 UTF-16 文本，但长度为奇数，最后一个字符不完整。\r\n" + kUntouched,
+              MessageIcon::kExclamation};
     case JobStatus::kResultUnwritable:
       return {"无法写入结果文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) + kUntouched,
               MessageIcon::kExclamation};

@@ -9,6 +9,7 @@
 #include "core/Files.h"
 #include "core/LineWriter.h"
 #include "core/SystemMemory.h"
+#include "core/TextEncoding.h"
 #include "core/WordScanner.h"
 #include "core/WordSet.h"
 
@@ -19,6 +20,10 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
   const std::size_t limit = runs == nullptr             ? WordSet::kNoLimit
                             : options.memory_limit != 0 ? options.memory_limit
                                                         : DefaultMemoryLimit();
+  // Words are gathered, sorted and kept in runs in the internal byte form
+  // of the source's encoding; only the result is written in the encoding.
+  SourceText text(source);
+  if (!text.Open()) return JobStatus::kSourceReadFailed;
   DistinctWords words(limit, runs);
   JobStatus status = JobStatus::kCompleted;
   {
@@ -27,13 +32,15 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
     auto add = [&](const std::string_view* batch, std::size_t count) {
       if (spilled && !words.Add(batch, count)) spilled = false;
     };
-    if (!scanner.ScanAll(source, add))
-      status = JobStatus::kSourceReadFailed;
+    if (!scanner.ScanAll(text, add))
+      status = text.ended_in_half_unit() ? JobStatus::kSourceIncomplete : JobStatus::kSourceReadFailed;
     else if (!spilled)
       status = JobStatus::kResultUnwritable;
   }
+  ResultText result(sink, text.encoding());
+  if (status == JobStatus::kCompleted && !result.WriteMark()) status = JobStatus::kResultUnwritable;
   if (status == JobStatus::kCompleted) {
-    LineWriter writer(sink, options.write_buffer_size);
+    LineWriter writer(result, options.write_buffer_size);
     switch (words.WriteSorted(writer)) {
       case DistinctWords::Written::kDone:
         if (!writer.Flush()) status = JobStatus::kResultUnwritable;
@@ -83,6 +90,8 @@ JobOutcome RunJob(const std::string& source, const std::string& result, const Jo
   switch (const JobStatus status = TidyWords(in, out, options, &runs, &run_error)) {
     case JobStatus::kSourceReadFailed:
       return JobOutcome{status, source, in.error()};
+    case JobStatus::kSourceIncomplete:
+      return JobOutcome{status, source, {}};
     case JobStatus::kResultUnwritable:
       return JobOutcome{status, result, run_error.empty() ? out.error() : run_error};
     default:

@@ -15,6 +15,7 @@ enum class JobStatus {
   kEmptyPath,         // the source or the result path is empty
   kSourceUnreadable,  // the source cannot be opened, or is not a file
   kSourceReadFailed,  // reading the source failed part-way
+  kSourceIncomplete,  // a UTF-16 source ends in half a code unit
   kResultUnwritable,  // the result cannot be created, written or replaced
   kOutOfMemory,
 };
@@ -38,10 +39,12 @@ struct JobOptions {
 };
 
 // Reads every word of `source` and writes the distinct words to `sink` in
-// ascending byte order, each followed by CR LF. Words beyond the memory limit
-// go to run files in `runs`; without it, running out of memory ends the job.
-// Returns kCompleted, kSourceReadFailed (nothing has been written then) or
-// kResultUnwritable (then *run_error holds why, if a run file failed).
+// ascending byte order, each followed by CR LF; a source that starts with a
+// byte-order mark is read and written in its encoding (core/TextEncoding.h).
+// Words beyond the memory limit go to run files in `runs`; without it,
+// running out of memory ends the job. Returns kCompleted, kSourceReadFailed
+// or kSourceIncomplete (nothing has been written then) or kResultUnwritable
+// (then *run_error holds why, if a run file failed).
 // Throws std::bad_alloc when memory runs out.
 JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options = {}, RunStorage* runs = nullptr,
                     std::string* run_error = nullptr);

@@ -16,6 +16,7 @@
 
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
+#include "tests/WordListGenerator.h"
 
 namespace {
 
@@ -42,45 +43,47 @@ namespace {
 
 TEST(AllocationFailureTest, EveryAllocationOfAJob) {
   // Enough distinct words, out of order, to grow the hash table and the
-  // arena several times.
-  std::string source;
-  for (long long i = 0; i < 30000; ++i) source += std::to_string((i * 7919) % 30011) + "x ";
-  const std::string expected = ReferenceTidy(source);
+  // arena several times; as bytes, and as UTF-16, which is decoded and
+  // encoded on the way.
+  std::string words;
+  for (long long i = 0; i < 30000; ++i) words += std::to_string((i * 7919) % 30011) + "x ";
+  for (const std::string& source : {words, Utf16Bytes(u"\uFEFF" + std::u16string(words.begin(), words.end()), true)}) {
+    const std::string expected = ReferenceTidy(source);
+    ScratchFolder folder;
+    WriteFile(folder.Path("source.txt"), source);
+    WriteFile(folder.Path("result.txt"), "precious");
+    const std::vector<std::string> before = folder.List();
+    const std::string source_path = folder.Path("source.txt");
+    const std::string result_path = folder.Path("result.txt");
 
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), source);
-  WriteFile(folder.Path("result.txt"), "precious");
-  const std::vector<std::string> before = folder.List();
-  const std::string source_path = folder.Path("source.txt");
-  const std::string result_path = folder.Path("result.txt");
-
-  int reported = 0;
-  int recovered = 0;
-  for (long fail_in = 1;; ++fail_in) {
-    g_fail_in = fail_in;
-    const JobOutcome outcome = TidyWordList(source_path, result_path);
-    const bool reached = g_fail_in == 0;
-    g_fail_in = 0;
-    ASSERT_EQ(folder.List(), before) << "allocation " << fail_in;
-    if (!reached) {
-      // Allocation `fail_in` was never made: the job ran without a failure.
-      ASSERT_EQ(outcome.status, JobStatus::kCompleted);
-      EXPECT_EQ(ReadFile(result_path), expected);
-      break;
+    int reported = 0;
+    int recovered = 0;
+    for (long fail_in = 1;; ++fail_in) {
+      g_fail_in = fail_in;
+      const JobOutcome outcome = TidyWordList(source_path, result_path);
+      const bool reached = g_fail_in == 0;
+      g_fail_in = 0;
+      ASSERT_EQ(folder.List(), before) << "allocation " << fail_in;
+      if (!reached) {
+        // Allocation `fail_in` was never made: the job ran without a failure.
+        ASSERT_EQ(outcome.status, JobStatus::kCompleted);
+        EXPECT_EQ(ReadFile(result_path), expected);
+        break;
+      }
+      if (outcome.status == JobStatus::kCompleted) {
+        // The words in memory went to a run file and the job went on.
+        ASSERT_EQ(ReadFile(result_path), expected) << "allocation " << fail_in;
+        WriteFile(result_path, "precious");
+        ++recovered;
+      } else {
+        ASSERT_EQ(outcome.status, JobStatus::kOutOfMemory) << "allocation " << fail_in;
+        ASSERT_EQ(ReadFile(result_path), "precious") << "allocation " << fail_in;
+        ++reported;
+      }
     }
-    if (outcome.status == JobStatus::kCompleted) {
-      // The words in memory went to a run file and the job went on.
-      ASSERT_EQ(ReadFile(result_path), expected) << "allocation " << fail_in;
-      WriteFile(result_path, "precious");
-      ++recovered;
-    } else {
-      ASSERT_EQ(outcome.status, JobStatus::kOutOfMemory) << "allocation " << fail_in;
-      ASSERT_EQ(ReadFile(result_path), "precious") << "allocation " << fail_in;
-      ++reported;
-    }
+    EXPECT_GT(reported, 10);
+    EXPECT_GT(recovered, 0);
   }
-  EXPECT_GT(reported, 10);
-  EXPECT_GT(recovered, 0);
 }
 
 TEST(AllocationFailureTest, TheNextJobWorks) {

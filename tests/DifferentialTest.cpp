@@ -18,6 +18,8 @@
 namespace lexset::test {
 namespace {
 
+using namespace std::string_literals;
+
 // Runs `input` whole and with small, uneven reads, and compares both with the reference.
 void ExpectMatchesReference(const std::string& input, Generator& gen) {
   const std::string expected = ReferenceTidy(input);
@@ -48,6 +50,28 @@ TEST(DifferentialTest, FewBytesManyCollisions) {
     if (gen.Below(10) == 0) input.insert(gen.Below(input.size() + 1), 1, '\x1a');
     ExpectMatchesReference(input, gen);
   }
+}
+
+TEST(DifferentialTest, Utf16Sources) {
+  // Small reads cut code units and surrogate pairs; some U+001A ends the
+  // input early.
+  Generator gen(12);
+  for (int i = 0; i < 300; ++i) {
+    std::string input = gen.Utf16Text(kHardUtf16Units, gen.Below(2000));
+    if (gen.Below(10) == 0) input.insert(2 + 2 * gen.Below(input.size() / 2), input[0] == '\xFF' ? "\x1a\0"s : "\0\x1a"s);
+    ExpectMatchesReference(input, gen);
+  }
+  // Enough distinct words to hash and sort, ascending for a while.
+  const std::u16string letters = u"ab\u4E2D\U0001F600";
+  std::vector<std::u16string> words(30000);
+  for (std::u16string& word : words) {
+    for (std::size_t size = 1 + gen.Below(8); size > 0; --size) word += letters[gen.Below(letters.size())];
+  }
+  std::sort(words.begin(), words.begin() + 10000);
+  std::u16string units(1, u'\uFEFF');
+  for (const std::u16string& word : words) units += word + u"\r\n";
+  ExpectMatchesReference(Utf16Bytes(units, true), gen);
+  ExpectMatchesReference(Utf16Bytes(units, false), gen);
 }
 
 TEST(DifferentialTest, HeavyRepetition) {

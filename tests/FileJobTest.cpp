@@ -15,6 +15,7 @@
 
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
+#include "tests/WordListGenerator.h"
 
 namespace lexset::test {
 namespace {
@@ -147,26 +148,51 @@ TEST(FileJobTest, RemovesWhatAKilledRunLeftBehind) {
   EXPECT_EQ(folder.List(), expected);
 }
 
+TEST(FileJobTest, Utf16SourceEndingInHalfACodeUnit) {
+  // Refused rather than cut short: the result, or the source when it is the
+  // result too, stays as it was.
+  ScratchFolder folder;
+  const std::string odd = Utf16Bytes(u"\uFEFFb a", true) + "\r";
+  WriteFile(folder.Path("source.txt"), odd);
+  WriteFile(folder.Path("result.txt"), "precious\r\n");
+  JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+  EXPECT_EQ(outcome.status, JobStatus::kSourceIncomplete);
+  EXPECT_EQ(outcome.path, folder.Path("source.txt"));
+  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "precious\r\n");
+  outcome = TidyWordList(folder.Path("source.txt"), folder.Path("source.txt"));
+  EXPECT_EQ(outcome.status, JobStatus::kSourceIncomplete);
+  EXPECT_EQ(ReadFile(folder.Path("source.txt")), odd);
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
+// The same list as bytes and as UTF-16.
+std::vector<std::string> FaultInputs() {
+  const std::string words = "d c b a e f g h i j k l m n o p q r s t u v w x y z";
+  return {words, Utf16Bytes(u"\uFEFF" + std::u16string(words.begin(), words.end()), false)};
+}
+
 TEST(StreamFaultTest, ReadErrorPartWayWritesNothing) {
-  const std::string input = "d c b a e f g h i j k l m n o p q r s t u v w x y z";
-  for (std::size_t fail_after = 0; fail_after < input.size(); fail_after += 5) {
-    MemorySource source(input, 3, fail_after);
-    MemorySink sink;
-    JobOptions options;
-    options.read_block_size = 16;
-    EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kSourceReadFailed);
-    EXPECT_EQ(sink.bytes(), "");
+  for (const std::string& input : FaultInputs()) {
+    for (std::size_t fail_after = 0; fail_after < input.size(); fail_after += 5) {
+      MemorySource source(input, 3, fail_after);
+      MemorySink sink;
+      JobOptions options;
+      options.read_block_size = 16;
+      EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kSourceReadFailed);
+      EXPECT_EQ(sink.bytes(), "");
+    }
   }
 }
 
 TEST(StreamFaultTest, WriteErrorPartWay) {
-  const std::string input = "d c b a e f g h i j k l m n o p q r s t u v w x y z";
-  for (std::size_t fail_after = 0; fail_after < 78; fail_after += 7) {
-    MemorySource source(input);
-    MemorySink sink(fail_after);
-    JobOptions options;
-    options.write_buffer_size = 10;
-    EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kResultUnwritable);
+  for (const std::string& input : FaultInputs()) {
+    for (std::size_t fail_after = 0; fail_after < ReferenceTidy(input).size(); fail_after += 7) {
+      MemorySource source(input);
+      MemorySink sink(fail_after);
+      JobOptions options;
+      options.write_buffer_size = 10;
+      EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kResultUnwritable);
+    }
   }
 }
 

@@ -3,7 +3,7 @@
 // Every input of the fuzz corpora, and every input that once made a fuzzer
 // fail (tests/fuzz/regressions), is a row: the job's result must be the
 // reference's, whole and in small pieces, and through run files under the
-// input's memory limit.
+// input's memory limit; as it is and after each byte-order mark.
 //
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
@@ -40,9 +40,10 @@ TEST(FuzzCorpusTest, JobInputs) {
   const auto inputs = Inputs("job");
   ASSERT_FALSE(inputs.empty());
   for (const auto& path : inputs) {
-    const std::string source = Contents(path);
-    const std::string expected = ReferenceTidy(source);
-    for (const std::string& result : fuzz::JobResults(source)) EXPECT_EQ(result, expected) << path;
+    for (const std::string& source : fuzz::MarkedSources(Contents(path))) {
+      const std::string expected = ReferenceTidy(source);
+      for (const std::string& result : fuzz::JobResults(source)) EXPECT_EQ(result, expected) << path;
+    }
   }
 }
 
@@ -52,10 +53,12 @@ TEST(FuzzCorpusTest, SpillInputs) {
   for (const auto& path : inputs) {
     const std::string input = Contents(path);
     const fuzz::SpillCase spill = fuzz::DecodeSpillCase(input);
-    int runs_left_open = 0;
-    SpillStats stats;
-    EXPECT_EQ(fuzz::SpillResult(spill, &runs_left_open, &stats), ReferenceTidy(spill.source)) << path;
-    EXPECT_EQ(runs_left_open, 0) << path;
+    for (const std::string& source : fuzz::MarkedSources(spill.source)) {
+      int runs_left_open = 0;
+      SpillStats stats;
+      EXPECT_EQ(fuzz::SpillResult({spill.memory_limit, source}, &runs_left_open, &stats), ReferenceTidy(source)) << path;
+      EXPECT_EQ(runs_left_open, 0) << path;
+    }
   }
 }
 

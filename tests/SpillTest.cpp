@@ -51,6 +51,16 @@ std::vector<std::string> SpillInputs(Generator& gen) {
     if (i % 3 == 0) input.insert(input.size() * 3 / 4, 1, '\x1a');
     inputs.push_back(input);
   }
+  // UTF-16, repeated words of hard code units.
+  for (int i = 0; i < 2; ++i) {
+    std::u16string text(1, u'\uFEFF');
+    std::vector<std::u16string> vocabulary(500);
+    for (std::u16string& word : vocabulary) {
+      for (std::size_t size = 1 + gen.Below(10); size > 0; --size) word += kHardUtf16Units[2 + gen.Below(20)];
+    }
+    for (int j = 0; j < 6000; ++j) text += vocabulary[gen.Below(vocabulary.size())] + u" ";
+    inputs.push_back(Utf16Bytes(text, i == 0));
+  }
   // Already in order: the set only appends, and spills ordered runs.
   auto sorted = gen.Vocabulary("abcdefgh", 6000, 12);
   std::sort(sorted.begin(), sorted.end());

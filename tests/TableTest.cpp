@@ -13,11 +13,15 @@
 
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
+#include "tests/WordListGenerator.h"
 
 namespace lexset::test {
 namespace {
 
-using namespace std::string_literals;
+using namespace std::literals;
+
+std::string Le(std::u16string_view units) { return Utf16Bytes(units, true); }
+std::string Be(std::u16string_view units) { return Utf16Bytes(units, false); }
 
 struct Row {
   const char* rule;
@@ -56,11 +60,36 @@ const Row kRows[] = {
      "abc\r\n\xd6\xd0\r\n\xd6\xd0\xce\xc4\r\n"},
     {"a full-width space does not split", "\xd6\xd0\xa1\xa1\xce\xc4", "\xd6\xd0\xa1\xa1\xce\xc4\r\n"},
     {"UTF-8 words stay whole", "\xc3\xa9t\xc3\xa9 z", "z\r\n\xc3\xa9t\xc3\xa9\r\n"},
-    {"a UTF-8 BOM is part of the first word",
+    {"a UTF-8 mark is not a word, and starts the result",
      "\xef\xbb\xbf"
-     "a a",
+     "b a\r\nb",
+     "\xef\xbb\xbf"
+     "a\r\nb\r\n"},
+    {"the bytes of a UTF-8 mark after the start belong to a word",
+     "a \xef\xbb\xbf"
+     "a",
      "a\r\n\xef\xbb\xbf"
      "a\r\n"},
+    {"a UTF-8 mark and no words gives the mark alone", "\xef\xbb\xbf \r\n", "\xef\xbb\xbf"},
+    {"two bytes of a UTF-8 mark are only bytes", "\xef\xbb a", "a\r\n\xef\xbb\r\n"},
+    {"UTF-16 LE: words split at characters, the mark kept", Le(u"\uFEFFb a\r\nb"), Le(u"\uFEFFa\r\nb\r\n")},
+    {"UTF-16 BE: words split at characters, the mark kept", Be(u"\uFEFFb a\r\nb\tc"), Be(u"\uFEFFa\r\nb\r\nc\r\n")},
+    {"UTF-16: a character with a separator byte in it does not split",
+     Le(u"\uFEFF\u0A20\u200A \u0D09\u0920"), Le(u"\uFEFF\u0A20\u200A\r\n\u0D09\u0920\r\n")},
+    {"UTF-16: other spaces belong to words", Be(u"\uFEFFa\u3000b\u00A0c\u0085d\u2028e\u2009f"),
+     Be(u"\uFEFFa\u3000b\u00A0c\u0085d\u2028e\u2009f\r\n")},
+    {"UTF-16: code point order, U+E000-U+FFFF before characters above U+FFFF",
+     Le(u"\uFEFF\U0010FFFF \U00010000 \uFFFD \uE000 \uD7FF \u00E9 z"),
+     Le(u"\uFEFFz\r\n\u00E9\r\n\uD7FF\r\n\uE000\r\n\uFFFD\r\n\U00010000\r\n\U0010FFFF\r\n")},
+    {"UTF-16: lone surrogates are kept and sort by their code unit",
+     Be(u"\uFEFF\xDC00 \xD800 \uE000 \uD7FF \xDC00\xD800 a\xD800"),
+     Be(u"\uFEFFa\xD800\r\n\uD7FF\r\n\xD800\r\n\xDC00\r\n\xDC00\xD800\r\n\uE000\r\n")},
+    {"UTF-16: U+001A ends the input", Le(u"\uFEFFb\x001A" u"a c"), Le(u"\uFEFFb\r\n")},
+    {"UTF-16: after U+001A half a code unit does not matter", Le(u"\uFEFFb\x001A") + "x", Le(u"\uFEFFb\r\n")},
+    {"UTF-16: U+FEFF after the start belongs to a word", Le(u"\uFEFF\uFEFFa a"), Le(u"\uFEFFa\r\n\uFEFFa\r\n")},
+    {"UTF-16: NUL belongs to a word", Be(u"\uFEFFa\0b a"sv), Be(u"\uFEFFa\r\na\0b\r\n"sv)},
+    {"a UTF-16 mark and no words gives the mark alone", Le(u"\uFEFF\r\n "), Le(u"\uFEFF")},
+    {"a UTF-16 BE mark alone", Be(u"\uFEFF"), Be(u"\uFEFF")},
     {"descending input", "c b a", "a\r\nb\r\nc\r\n"},
     {"ascending, then out of order", "a b c b a d", "a\r\nb\r\nc\r\nd\r\n"},
     {"words equal in their first four bytes", "abcdX abcd abcdA abc abcdA", "abc\r\nabcd\r\nabcdA\r\nabcdX\r\n"},

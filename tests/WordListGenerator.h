@@ -2,10 +2,23 @@
 #pragma once
 
 #include <random>
+#include <string_view>
 #include <string>
 #include <vector>
 
 namespace lexset::test {
+
+using namespace std::string_view_literals;
+
+// UTF-16 bytes of `units`, little- or big-endian.
+inline std::string Utf16Bytes(std::u16string_view units, bool little_endian) {
+  std::string bytes;
+  for (char16_t unit : units) {
+    bytes += static_cast<char>(little_endian ? unit & 0xFF : unit >> 8);
+    bytes += static_cast<char>(little_endian ? unit >> 8 : unit & 0xFF);
+  }
+  return bytes;
+}
 
 inline const char kSeparators[] = {' ', '\t', '\n', '\v', '\f', '\r'};
 
@@ -46,11 +59,25 @@ class Generator {
     return out;
   }
 
+  // A text of `size` code units drawn from `units`, as UTF-16 after a mark:
+  // little- or big-endian at random.
+  std::string Utf16Text(const std::u16string& units, std::size_t size) {
+    std::u16string text(1, u'\uFEFF');
+    for (std::size_t i = 0; i < size; ++i) text += units[Below(units.size())];
+    return Utf16Bytes(text, Below(2) == 0);
+  }
+
   std::mt19937& rng() { return rng_; }
 
  private:
   std::mt19937 rng_;
 };
+
+// Code units that make UTF-16 decoding hard: separators, units with a
+// separator byte in them, surrogates that may pair or stay alone, U+FEFF,
+// NUL, private use, characters whose UTF-8 is two and three bytes long.
+inline const std::u16string kHardUtf16Units(
+    u"ab \t\r\n\x000B\x000C\0\u0A20\u200A\u0D09\u2009\u3000\uFEFF\uFFFD\uE000\xD800\xDBFF\xDC00\xDFFF\u4E2D\u00E9"sv);
 
 // Every byte that belongs to words, but 0x1A.
 inline std::string AllWordBytes() {

@@ -31,6 +31,20 @@ inline SpillCase DecodeSpillCase(std::string_view input) {
   return {256 + bits % 16128, input.substr(2)};
 }
 
+// Every input is also read after each byte-order mark: as UTF-8 with a mark,
+// and as UTF-16 in both byte orders (big-endian cut to whole code units, so
+// that not every odd input is only refused).
+inline std::vector<std::string> MarkedSources(std::string_view source) {
+  const std::string bytes(source);
+  return {bytes, "\xEF\xBB\xBF" + bytes, "\xFF\xFE" + bytes, "\xFE\xFF" + bytes.substr(0, bytes.size() & ~std::size_t{1})};
+}
+
+// What a job's status and output come to, in the reference's terms.
+inline std::string Answer(JobStatus status, const test::MemorySink& out) {
+  if (status == JobStatus::kCompleted) return out.bytes();
+  return status == JobStatus::kSourceIncomplete ? test::kIncompleteSource : "<the job failed>";
+}
+
 // The job on a source in memory: whole, and in small uneven pieces through
 // small buffers. Returns the results, which must all equal the reference.
 inline std::vector<std::string> JobResults(std::string_view source) {
@@ -38,7 +52,7 @@ inline std::vector<std::string> JobResults(std::string_view source) {
   {
     test::MemorySource in(source);
     test::MemorySink out;
-    results.push_back(TidyWords(in, out) == JobStatus::kCompleted ? out.bytes() : "<the job failed>");
+    results.push_back(Answer(TidyWords(in, out), out));
   }
   {
     test::MemorySource in(source, 7);
@@ -46,7 +60,7 @@ inline std::vector<std::string> JobResults(std::string_view source) {
     JobOptions options;
     options.read_block_size = 16;
     options.write_buffer_size = 5;
-    results.push_back(TidyWords(in, out, options) == JobStatus::kCompleted ? out.bytes() : "<the job failed>");
+    results.push_back(Answer(TidyWords(in, out, options), out));
   }
   return results;
 }
@@ -64,7 +78,7 @@ inline std::string SpillResult(const SpillCase& input, int* runs_left_open, Spil
   options.stats = stats;
   const JobStatus status = TidyWords(in, out, options, &runs);
   *runs_left_open = runs.files_open;
-  return status == JobStatus::kCompleted ? out.bytes() : "<the job failed>";
+  return Answer(status, out);
 }
 
 }  // namespace lexset::fuzz
