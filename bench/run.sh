@@ -2,7 +2,7 @@
 # Times lexset-tidy against two peers on generated word lists, checks that
 # all of them give the same result, and prints a Markdown table.
 #
-#   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real]
+#   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real,utf16]
 #                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
 #                [--tidy PATH] [--only lexset[,sort,baseline]] [--results DIR]
 #   bench/run.sh --spill [--budget BYTES] [--sizes 2G] [--profiles spill]
@@ -11,6 +11,10 @@
 # Peers:
 #   sort      tr -s ' \t\n\r\v\f' '\n' < IN | LC_ALL=C sort -u > OUT
 #   baseline  build/host/bench/lexset-baseline, std::set and iostreams
+#
+# The utf16 profile is the real one as Windows programs save it, UTF-8 with
+# a byte-order mark and UTF-16 (little-endian); lexset alone reads both,
+# and its UTF-16 time is given against its UTF-8 time.
 #
 # --smoke     1M of each profile, one run, then the larger-than-memory
 #             case on 4M: a quick check that everything works and agrees
@@ -115,7 +119,7 @@ if [ -n "$spill" ]; then
   : "${only:=lexset,sort}"
 else
   [ -z "$budget" ] || die "--budget goes with --spill"
-  : "${sizes:=$([ -n "$smoke" ] && echo 1M || echo 100M,1G)}" "${profiles:=zipf,unique,sorted,dupheavy,real}"
+  : "${sizes:=$([ -n "$smoke" ] && echo 1M || echo 100M,1G)}" "${profiles:=zipf,unique,sorted,dupheavy,real,utf16}"
   : "${runs:=5}" "${only:=lexset,sort,baseline}"
 fi
 : "${results:=$cache/out}"
@@ -144,7 +148,7 @@ for tool in "${TOOLS[@]}"; do
   esac
 done
 for profile in "${PROFILES[@]}"; do
-  case $profile in zipf | unique | sorted | dupheavy | real | spill) ;; *) die "unknown profile '$profile'" ;; esac
+  case $profile in zipf | unique | sorted | dupheavy | real | utf16 | spill) ;; *) die "unknown profile '$profile'" ;; esac
 done
 
 # ---------------------------------------------------------------- tools --
@@ -448,6 +452,57 @@ bench_one() {
   rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
 }
 
+# bench_utf16 SIZE: the real corpus with a UTF-8 mark, and the same text in
+# UTF-16 with its mark (made by iconv); lexset's runs on both interleaved.
+# The UTF-8 result must be the baseline's result on the real corpus after
+# the mark, and the UTF-16 result, turned into UTF-8 by iconv, the UTF-8
+# result.
+bench_utf16() {
+  local size=$1 real utf8 utf16
+  ensure_corpus real "$size"
+  real=$(corpus_path real "$size")
+  utf8=$(corpus_path real-utf8 "$size")
+  utf16=$(corpus_path real-utf16 "$size")
+  if [ ! -f "$utf8" ] || [ "$real" -nt "$utf8" ]; then
+    { printf '\xef\xbb\xbf' && cat "$real"; } >"$utf8.tmp" && mv "$utf8.tmp" "$utf8"
+  fi
+  if [ ! -f "$utf16" ] || [ "$real" -nt "$utf16" ]; then
+    { printf '\xff\xfe' && iconv -f UTF-8 -t UTF-16LE "$real"; } >"$utf16.tmp" || die "iconv cannot convert $real"
+    mv "$utf16.tmp" "$utf16"
+  fi
+  ensure_reference "$real" ""
+  rm -f "$RESULTS"/lexset-utf8.txt "$RESULTS"/lexset-utf16.txt
+
+  declare -A times=() peak=() bytes=([utf8]=$(stat -c %s "$utf8") [utf16]=$(stat -c %s "$utf16"))
+  local run encoding
+  for ((run = 1; run <= runs; run++)); do
+    for encoding in utf8 utf16; do
+      note "utf16 $size: lexset on $encoding, run $run of $runs"
+      run_tool lexset "$([ $encoding = utf8 ] && echo "$utf8" || echo "$utf16")" "$RESULTS/lexset-$encoding.txt"
+      times[$encoding]+=" $ELAPSED_US"
+      [ "${peak[$encoding]:-0}" -ge "$RSS_KB" ] || peak[$encoding]=$RSS_KB
+    done
+    if [ "$run" -eq 1 ]; then
+      { printf '\xef\xbb\xbf' && cat "$real.expected"; } >"$OUT/utf8.expected"
+      check_output lexset "$RESULTS/lexset-utf8.txt" "$OUT/utf8.expected"
+      iconv -f UTF-16LE -t UTF-8 "$RESULTS/lexset-utf16.txt" >"$OUT/utf16-as-utf8.txt" ||
+        die "lexset's UTF-16 result is not UTF-16: $RESULTS/lexset-utf16.txt"
+      check_output lexset "$OUT/utf16-as-utf8.txt" "$RESULTS/lexset-utf8.txt"
+      rm -f "$OUT/utf8.expected" "$OUT/utf16-as-utf8.txt"
+    fi
+  done
+  local distinct utf8_us us
+  distinct=$(wc -l <"$real.expected")
+  # shellcheck disable=SC2086
+  utf8_us=$(median ${times[utf8]})
+  for encoding in utf8 utf16; do
+    # shellcheck disable=SC2086
+    us=$(median ${times[$encoding]})
+    ROWS+=("| utf16 | $(size_label "$size") | $distinct | lexset, $([ $encoding = utf8 ] && echo UTF-8 || echo UTF-16) | $(fixed "$us" 1000000 3) | $(fixed $((bytes[$encoding] * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$utf8_us")× | $(fixed "${peak[$encoding]}" 1024 0) |")
+  done
+  rm -f "$RESULTS"/lexset-utf8.txt "$RESULTS"/lexset-utf16.txt
+}
+
 SPILL_ROWS=()
 SPILL_NOTES=()
 
@@ -557,6 +612,8 @@ for size in "${SIZES[@]}"; do
   for profile in "${PROFILES[@]}"; do
     if [ -n "$spill" ]; then
       bench_spill "$profile" "$size"
+    elif [ "$profile" = utf16 ]; then
+      bench_utf16 "$size"
     else
       bench_one "$profile" "$size"
     fi
