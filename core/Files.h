@@ -27,6 +27,10 @@ class SourceFile final : public ByteSource {
 
   // Opens an existing file; a folder is refused.
   bool Open(const std::string& path);
+  // Reads the program's standard input, as bytes.
+  bool OpenStandardInput();
+  // The size of a file, or -1 for anything else (a pipe, a terminal).
+  std::int64_t size() const;
   std::ptrdiff_t Read(char* buffer, std::size_t capacity) override;
   void Close();
 
@@ -71,6 +75,20 @@ class ReplacementFile final : public ByteSink {
   bool target_exists_ = false;
   std::string error_;
 };
+
+// The program's standard output as the result: written straight through,
+// with no temporary file.
+class StandardOutput final : public ByteSink {
+ public:
+  bool Write(const char* data, std::size_t size) override;
+  const std::string& error() const { return error_; }
+
+ private:
+  std::string error_;
+};
+
+// The system's folder for temporary files, with its last separator.
+std::string TemporaryFolder();
 
 // A temporary file for intermediate data, written and then read back. It
 // has no name the user could come across: the system removes it when it is

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -121,6 +122,23 @@ bool SourceFile::Open(const std::string& path) {
   return true;
 }
 
+bool SourceFile::OpenStandardInput() {
+  Close();
+  const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    error_ = SystemReason(errno);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+std::int64_t SourceFile::size() const {
+  struct stat info;
+  if (fstat(static_cast<int>(handle_), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
 std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
   return ReadSome(static_cast<int>(handle_), buffer, capacity, &error_);
 }
@@ -229,6 +247,15 @@ void ReplacementFile::Discard() {
   handle_ = -1;
   if (!temporary_path_.empty()) unlink(temporary_path_.c_str());
   temporary_path_.clear();
+}
+
+bool StandardOutput::Write(const char* data, std::size_t size) { return WriteAll(STDOUT_FILENO, data, size, &error_); }
+
+std::string TemporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  if (path.back() != '/') path += '/';
+  return path;
 }
 
 ScratchFile::~ScratchFile() { Close(); }

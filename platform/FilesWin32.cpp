@@ -61,6 +61,8 @@ std::ptrdiff_t ReadSome(HANDLE file, char* buffer, std::size_t capacity, std::st
   const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
   DWORD got = 0;
   if (!ReadFile(file, buffer, wanted, &got, nullptr)) {
+    // A pipe whose writer has closed it is at its end.
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
     *error = SystemReason(GetLastError());
     return -1;
   }
@@ -157,6 +159,28 @@ bool SourceFile::Open(const std::string& path) {
   return true;
 }
 
+bool SourceFile::OpenStandardInput() {
+  Close();
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE copy = nullptr;
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+    error_ = SystemReason(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!DuplicateHandle(GetCurrentProcess(), input, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    error_ = SystemReason(GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(copy);
+  return true;
+}
+
+std::int64_t SourceFile::size() const {
+  LARGE_INTEGER size;
+  if (GetFileType(AsHandle(handle_)) != FILE_TYPE_DISK || !GetFileSizeEx(AsHandle(handle_), &size)) return -1;
+  return size.QuadPart;
+}
+
 std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
   return ReadSome(AsHandle(handle_), buffer, capacity, &error_);
 }
@@ -232,6 +256,16 @@ void ReplacementFile::Discard() {
   handle_ = -1;
   if (!temporary_path_.empty()) DeleteFileA(temporary_path_.c_str());
   temporary_path_.clear();
+}
+
+bool StandardOutput::Write(const char* data, std::size_t size) {
+  return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &error_);
+}
+
+std::string TemporaryFolder() {
+  char folder[MAX_PATH + 1];
+  const DWORD size = GetTempPathA(sizeof folder, folder);
+  return size != 0 && size < sizeof folder ? std::string(folder, size) : std::string();
 }
 
 ScratchFile::~ScratchFile() { Close(); }
