@@ -1,8 +1,8 @@
 //===- WindowsFileFaultTest.cpp - File faults on Windows -----------------===//
 //
 // Runs under Wine here: read-only and hidden attributes, a file held open by
-// another program, and folder names in code page 936 whose second byte is
-// a backslash.
+// another program, folder names in code page 936 whose second byte is a
+// backslash, and the longest paths.
 //
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
@@ -147,6 +147,34 @@ TEST(WindowsFileTest, NamesWhoseSecondByteIsABackslash) {
     }
     EXPECT_EQ(ListAnsi(sub), (Names{"result.txt", "\x81\x5c.txt"}));
   }
+}
+
+TEST(WindowsFileTest, LongestPathThroughDoubleByteFolders) {
+  if (GetACP() != 936) GTEST_SKIP() << "needs the ANSI code page 936";
+  // 259 characters in more bytes, through folders named in 乗 (81 5C).
+  ScratchFolder folder;
+  const std::string source = folder.Path("source.txt");
+  WriteFile(source, "b a b");
+  std::string inside = folder.path().string();
+  for (std::size_t chars = inside.size(), left; (left = 259 - chars - 6) > 0; chars += left) {
+    if (left > 100) left = 60;
+    inside += '\\';
+    for (std::size_t i = 1; i < left; ++i) inside += "\x81\x5c";
+    std::wstring wide(inside.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, inside.data(), inside.size(), &wide[0], wide.size()));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wide).c_str(), nullptr)) << GetLastError();
+  }
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, (inside + "\\r.txt").c_str(), -1, nullptr, 0), 259 + 1);
+  JobOptions spill;
+  spill.memory_limit = 64;  // through run files beside the result
+  for (const char* name : {"\\r.txt", "\\\x81\x5c.txt"}) {
+    for (const std::string& from : {source, inside + name}) {  // a new result, then replaced in place
+      const JobOutcome outcome = TidyWordList(from, inside + name, spill);
+      ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+      EXPECT_EQ(ReadFile(inside + name), "a\r\nb\r\n");
+    }
+  }
+  EXPECT_EQ(ListAnsi(inside), (Names{"r.txt", "\x81\x5c.txt"}));
 }
 
 // Watches a folder from another thread while the job waits for a held
