@@ -315,7 +315,7 @@ void RemoveLeftovers(const std::string& folder) {
   const std::time_t now = std::time(nullptr);
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (!IsTemporaryName(name)) continue;
+    if (!IsLeftoverName(name)) continue;
     struct stat info;
     if (fstatat(dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
         now - info.st_mtime < 60) {

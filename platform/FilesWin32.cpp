@@ -176,9 +176,11 @@ DWORD MoveIntoPlace(const std::wstring& replacement, const std::wstring& target)
   return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS : GetLastError();
 }
 
-// Puts the new file in place of the existing target. Returns a system
-// error code.
-DWORD ReplaceWith(const std::wstring& replacement, const std::wstring& target, const std::string& folder) {
+// Puts the new file in place of the existing target. Returns a system error
+// code. When the old file was moved aside and cannot be put back, its name
+// in `folder` is left in *moved_aside.
+DWORD ReplaceWith(const std::wstring& replacement, const std::wstring& target, const std::string& folder,
+                  std::string* moved_aside) {
   // The new file is visible to the user as the old one was.
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   const DWORD old_attributes = GetFileAttributesW(target.c_str());
@@ -189,15 +191,20 @@ DWORD ReplaceWith(const std::wstring& replacement, const std::wstring& target, c
   }
   // With a backup name the old file is never lost: it is renamed aside
   // first, and put back if the new one then cannot take its place.
-  const std::wstring backup = InFolder(folder, NewTemporaryName(".bak"));
+  const std::string backup_name = NewTemporaryName(".bak");
+  const std::wstring backup = InFolder(folder, backup_name);
   if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr)) {
     DeleteFileW(backup.c_str());
     return ERROR_SUCCESS;
   }
   const DWORD error = GetLastError();
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // Stopped half-way (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file has
+  // the backup name. It goes back only to a free name, never over a file
+  // another program has made there meanwhile.
+  if (GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    *moved_aside = folder + backup_name;
   }
   return error;
 }
@@ -243,6 +250,7 @@ ReplacementFile::~ReplacementFile() { Discard(); }
 bool ReplacementFile::Create(const std::string& target) {
   Discard();
   target_ = target;
+  old_content_path_.clear();
   std::wstring system_path;
   if (const DWORD error = UserPath(target, &system_path)) {
     error_ = SystemReason(error);
@@ -294,11 +302,13 @@ bool ReplacementFile::Commit() {
   const std::wstring temporary = InFolder(folder_, temporary_path_.substr(folder_.size()));
   for (int attempt = 1; attempt <= kReplaceAttempts; ++attempt) {
     if (attempt > 1 && IsTransient(error)) Sleep(kReplaceRetryDelayMs);
-    error = target_exists_ ? ReplaceWith(temporary, target, folder_) : MoveIntoPlace(temporary, target);
+    error =
+        target_exists_ ? ReplaceWith(temporary, target, folder_, &old_content_path_) : MoveIntoPlace(temporary, target);
     if (error == ERROR_SUCCESS) {
       temporary_path_.clear();
       return true;
     }
+    if (!old_content_path_.empty()) break;
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_NOT_FOUND) {
       // Another program made or removed the result meanwhile.
       target_exists_ = error != ERROR_FILE_NOT_FOUND;
@@ -369,7 +379,7 @@ void RemoveLeftovers(const std::string& folder) {
     const ULONGLONG written =
         (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name.size() != wcslen(found.cFileName) ||
-        !IsTemporaryName(name) || written > now || now - written < kMinute) {
+        !IsLeftoverName(name) || written > now || now - written < kMinute) {
       continue;
     }
     // A file another run still has open cannot be deleted, and stays.

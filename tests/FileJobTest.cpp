@@ -148,14 +148,15 @@ TEST(FileJobTest, SourceLargerThanManyReads) {
 
 TEST(FileJobTest, RemovesWhatAKilledRunLeftBehind) {
   // Temporary files of the program's own making, untouched for a while, go;
-  // anything else stays, however alike its name.
+  // anything else stays, however alike its name. A result's old content
+  // moved aside (.bak) stays too: it may be the only copy.
   ScratchFolder folder;
   WriteFile(folder.Path("source.txt"), "b a");
-  const Names leftovers = {".~lexset-0123456789abcdef.tmp", ".~lexset-fedcba9876543210.bak",
-                           ".~lexset-00000000000000aa.run"};
+  const Names leftovers = {".~lexset-0123456789abcdef.tmp", ".~lexset-00000000000000aa.run"};
   const Names kept = {".~lexset-ABCDEF0123456789.tmp",      ".~lexset-0123.tmp",
                       "lexset-0123456789abcdef.tmp",        ".~lexset-0123456789abcdef.txt",
-                      ".~lexset-0123456789abcdef.tmp.keep", ".~lexset-1111111111111111.tmp"};
+                      ".~lexset-0123456789abcdef.tmp.keep", ".~lexset-fedcba9876543210.bak",
+                      ".~lexset-1111111111111111.tmp"};
   const auto two_hours_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
   for (const auto& name : leftovers) WriteFile(folder.Path(name), "left behind");
   for (const auto& name : kept) WriteFile(folder.Path(name), "someone's");
