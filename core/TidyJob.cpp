@@ -99,7 +99,7 @@ JobOutcome RunJob(const std::string& source, const std::string& result, const Jo
   }
   // The source is closed first: it may be the very file being replaced.
   in.Close();
-  if (!out.Commit()) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
+  if (!out.Commit()) return JobOutcome{JobStatus::kResultUnwritable, result, out.error(), out.old_content_path()};
   return JobOutcome{};
 }
 

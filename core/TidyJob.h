@@ -26,6 +26,9 @@ struct JobOutcome {
   JobStatus status = JobStatus::kCompleted;
   std::string path;
   std::string reason;
+  // kResultUnwritable: where the result's old content is when replacing it
+  // stopped half-way and it could not be put back; empty otherwise.
+  std::string old_content_path = {};
 };
 
 struct JobOptions {

@@ -27,6 +27,9 @@ expect 1 '待处理文件或者结果文件名不能为空。' "" "$dir/result.t
 expect 1 '请选择或者输入待处理文件或者结果文件。' "$dir/source.txt" ""
 expect 2 '无法打开待处理文件' "$dir/missing.txt" "$dir/result.txt"
 expect 2 '无法写入结果文件' "$dir/source.txt" "$dir/no/result.txt"
+# A name longer than the system takes: reported, and nothing made.
+expect 2 '结果文件未作任何改动。' "$dir/source.txt" "$dir/$(printf '%0256d' 0)"
+[ "$(ls -A "$dir")" = "$(printf 'result.txt\nsource.txt\nstderr\nstdout')" ] || { echo "FAILED: files made"; failed=1; }
 expect 2 'usage' "$dir/source.txt"
 expect 2 'usage' --memory-limit x "$dir/source.txt" "$dir/result.txt"
 
