@@ -51,7 +51,10 @@ JobMessage DescribeOutcome(const JobOutcome& outcome) {
                   "）不同，不能合并到同一个结果文件中。\r\n" + kUntouched,
               MessageIcon::kExclamation};
     case JobStatus::kResultUnwritable:
-      return {"无法写入结果文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) + kUntouched,
+      return {"无法写入结果文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) +
+                  (outcome.old_content_path.empty()
+                       ? std::string(kUntouched)
+                       : "结果文件原来的内容已移到“" + outcome.old_content_path + "”，未能移回原处。"),
               MessageIcon::kExclamation};
     case JobStatus::kOutOfMemory:
       return {std::string("内存不足，无法完成处理。\r\n") + kUntouched, MessageIcon::kExclamation};

@@ -202,7 +202,11 @@ JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& re
   }
   // The sources are closed first: one may be the very file being replaced.
   ins.clear();
-  if (!to_output && !file_out.Commit()) return JobOutcome{JobStatus::kResultUnwritable, result, file_out.error()};
+  if (!to_output && !file_out.Commit()) {
+    JobOutcome outcome{JobStatus::kResultUnwritable, result, file_out.error()};
+    outcome.old_content_path = file_out.old_content_path();
+    return outcome;
+  }
   return JobOutcome{};
 }
 

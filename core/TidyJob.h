@@ -36,6 +36,9 @@ struct JobOutcome {
   JobStatus status = JobStatus::kCompleted;
   std::string path;
   std::string reason;
+  // kResultUnwritable: where the result's old content is when replacing it
+  // stopped half-way and it could not be put back; empty otherwise.
+  std::string old_content_path;
   // For kMixedEncodings: `path` is in `encoding`, and an earlier source,
   // `other_path`, in `other_encoding`.
   std::string other_path;
