@@ -102,8 +102,6 @@ int Present(bool about) {
 bool WaitUntil(const std::function<bool()>& condition, int ms) {
   for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
     if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
-    // The test's own windows (LinkTest.cpp) go on meanwhile.
-    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
   }
   return true;
 }

@@ -30,8 +30,8 @@ std::string IconName(LRESULT icon) {
 
 // The cursor `window` sets when the mouse moves over it, as the UI thread
 // sees it: "cursor-NAME HANDLE HOTX,HOTY mono|colour", and for a 32 x 32
-// monochrome cursor "picture-NAME" with its rows, top first, joined by '/':
-// '.' leaves the screen, '#' is black, 'o' white, '~' inverts.
+// monochrome cursor how many of its pixels are black, white and inverting
+// the screen, and the pixel at its hot spot.
 std::string CursorOver(HWND window, const std::string& name) {
   const DWORD ui = GetWindowThreadProcessId(window, nullptr);
   AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
@@ -40,11 +40,6 @@ std::string CursorOver(HWND window, const std::string& name) {
   AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
   ICONINFO info{};
   if (cursor == nullptr || !GetIconInfo(cursor, &info)) return "cursor-" + name + " none\n";
-  char line[128];
-  std::snprintf(line, sizeof line, "cursor-%s %p %lu,%lu %s\n", name.c_str(), static_cast<void*>(cursor),
-                static_cast<unsigned long>(info.xHotspot), static_cast<unsigned long>(info.yHotspot),
-                info.hbmColor != nullptr ? "colour" : "mono");
-  std::string out = line;
   // A monochrome cursor's mask holds the AND plane above the XOR plane.
   struct {
     BITMAPINFOHEADER header;
@@ -52,24 +47,26 @@ std::string CursorOver(HWND window, const std::string& name) {
   } format{{sizeof(BITMAPINFOHEADER), 32, -64, 1, 1, BI_RGB, 0, 0, 0, 0, 0}, {}};  // top row first
   unsigned char bits[64 * 4];
   const HDC dc = GetDC(nullptr);
-  if (info.hbmColor == nullptr &&
-      GetDIBits(dc, info.hbmMask, 0, 64, bits, reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS) == 64) {
-    // A palette whose first entry is white means the bits are inverted.
-    const int flip = format.colours[0].rgbRed != 0 ? 0xFF : 0;
-    out += "picture-" + name + " ";
-    for (int y = 0; y < 32; ++y) {
-      for (int x = 0; x < 32; ++x) {
-        const bool a = ((bits[y * 4 + x / 8] ^ flip) >> (7 - x % 8)) & 1;
-        const bool o = ((bits[128 + y * 4 + x / 8] ^ flip) >> (7 - x % 8)) & 1;
-        out += a ? (o ? '~' : '.') : (o ? 'o' : '#');
-      }
-      out += y < 31 ? '/' : '\n';
-    }
-  }
+  const bool read = info.hbmColor == nullptr && GetDIBits(dc, info.hbmMask, 0, 64, bits,
+                                                          reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS) == 64;
   ReleaseDC(nullptr, dc);
+  // A palette whose first entry is white means the bits are inverted.
+  const int flip = format.colours[0].rgbRed != 0 ? 0xFF : 0;
+  int counts[4] = {0, 0, 0, 0};  // by AND * 2 + XOR
+  const char* const kPixel[] = {"black", "white", "screen", "inverting"};
+  auto pixel = [&](int x, int y) {
+    return (((bits[y * 4 + x / 8] ^ flip) >> (7 - x % 8)) & 1) * 2 +
+           (((bits[128 + y * 4 + x / 8] ^ flip) >> (7 - x % 8)) & 1);
+  };
+  for (int i = 0; read && i < 32 * 32; ++i) ++counts[pixel(i % 32, i / 32)];
+  char line[160];
+  std::snprintf(line, sizeof line, "cursor-%s %p %lu,%lu %s black=%d white=%d inverting=%d tip=%s\n", name.c_str(),
+                static_cast<void*>(cursor), static_cast<unsigned long>(info.xHotspot),
+                static_cast<unsigned long>(info.yHotspot), info.hbmColor != nullptr ? "colour" : "mono", counts[0],
+                counts[1], counts[3], read ? kPixel[pixel(info.xHotspot, info.yHotspot)] : "?");
   DeleteObject(info.hbmMask);
   if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-  return out;
+  return line;
 }
 
 // Finds the process's visible dialogs: the main window, and a box it shows.
