@@ -173,19 +173,15 @@ long App::WaitForExit(int ms) const {
 std::map<std::string, std::string> App::Probe() const {
   const std::string out = g_probe + ".out";
   DeleteFileA(out.c_str());
-  // Loads the probe into the program on a thread of its own there; the
-  // probe writes its report and unloads itself.
-  void* remote =
-      VirtualAllocEx(process_.hProcess, nullptr, g_probe.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  WriteProcessMemory(process_.hProcess, remote, g_probe.c_str(), g_probe.size() + 1, nullptr);
-  const FARPROC load = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
-  const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(load));
-  if (const HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0, start, remote, 0, nullptr)) {
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
-  }
+  // The system loads the probe into the program to run its hook on the
+  // window's thread, which the posted message then sets off.
+  const HMODULE probe = LoadLibraryA(g_probe.c_str());
+  const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(probe, "ProbeHook")));
+  const HHOOK hooked = SetWindowsHookExA(WH_GETMESSAGE, hook, probe, GetWindowThreadProcessId(dialog_, nullptr));
+  PostMessageA(dialog_, RegisterWindowMessageA("lexset-probe"), 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(out); })) << "the probe wrote no report";
-  VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+  UnhookWindowsHookEx(hooked);
+  FreeLibrary(probe);
   std::map<std::string, std::string> report;
   std::istringstream lines(ReadAll(out));
   for (std::string line; std::getline(lines, line);) {

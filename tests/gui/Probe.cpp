@@ -1,10 +1,11 @@
 //===- Probe.cpp - Observes the running program from inside --------------===//
 //
-// Loaded into lexset's process by the GUI tests. Under Wine some things can
-// only be seen from inside the process: icon and cursor handles, the system
-// menu, the bits of a cursor. The probe writes what it sees, a line each,
-// the first word naming the line, to lexset-probe.dll.out beside itself,
-// then unloads itself so it can be loaded again.
+// A message hook the GUI tests set on lexset's UI thread. Under Wine some
+// things can only be seen from inside the process: icon and cursor handles,
+// the system menu, the bits of a cursor. When the thread takes the message
+// "lexset-probe" from its queue, the hook writes what it sees, a line each,
+// the first word naming the line, to lexset-probe.dll.out beside itself.
+// It runs on the thread itself, so it starts and ends no thread there.
 //
 //===----------------------------------------------------------------------===//
 #include <windows.h>
@@ -16,8 +17,6 @@
 #include "res/resource.h"
 
 namespace {
-
-HMODULE g_self = nullptr;
 
 // Which icon, the program's own or a stock one, `icon` is.
 std::string IconName(LRESULT icon) {
@@ -33,11 +32,8 @@ std::string IconName(LRESULT icon) {
 // monochrome cursor how many of its pixels are black, white and inverting
 // the screen, and the pixel at its hot spot.
 std::string CursorOver(HWND window, const std::string& name) {
-  const DWORD ui = GetWindowThreadProcessId(window, nullptr);
-  AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
   SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   const HCURSOR cursor = GetCursor();
-  AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
   ICONINFO info{};
   if (cursor == nullptr || !GetIconInfo(cursor, &info)) return "cursor-" + name + " none\n";
   // A monochrome cursor's mask holds the AND plane above the XOR plane.
@@ -111,25 +107,25 @@ std::string Observe() {
   return out;
 }
 
-DWORD WINAPI ProbeThread(void*) {
+void WriteReport() {
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&WriteReport), &self);
   char path[MAX_PATH];
-  GetModuleFileNameA(g_self, path, MAX_PATH);
+  GetModuleFileNameA(self, path, MAX_PATH);
   const std::string out = std::string(path) + ".out", partial = out + ".partial", text = Observe();
   const HANDLE file = CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written;
   WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
   MoveFileExA(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING);  // whole, or not there
-  FreeLibraryAndExitThread(g_self, 0);
 }
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_self = instance;
-    DisableThreadLibraryCalls(instance);
-    if (const HANDLE thread = CreateThread(nullptr, 0, &ProbeThread, nullptr, 0, nullptr)) CloseHandle(thread);
-  }
-  return TRUE;
+// The WH_GETMESSAGE hook.
+extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM removed, LPARAM message) {
+  static const UINT kProbe = RegisterWindowMessageA("lexset-probe");
+  if (code == HC_ACTION && removed == PM_REMOVE && reinterpret_cast<MSG*>(message)->message == kProbe) WriteReport();
+  return CallNextHookEx(nullptr, code, removed, message);
 }

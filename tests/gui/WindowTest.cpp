@@ -88,9 +88,9 @@ std::string ReadBox(const App& app, const char* icon) {
     ADD_FAILURE() << "no message box";
     return std::string();
   }
+  const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
   EXPECT_EQ(WindowText(box), kMessageCaption);
   EXPECT_EQ(app.Probe()["box-icon"], icon);
-  const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
   EXPECT_TRUE(app.Dismiss(box));
   return text;
 }
