@@ -4,6 +4,7 @@
 # address aware) that needs no DLL Windows does not ship, with the manifest
 # that asks for the common controls 6.
 set -u
+export LC_ALL=C  # objdump speaks Chinese under the tests' locale
 objdump=$1 exe=$2
 failed=0
 fail() {
