@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
 . scripts/wine-env.sh
+# Each step's heading says how long the command has run so far.
+step() { echo "== $* (at ${SECONDS} s)"; }
 
 # The Windows tests run the 32-bit product itself, under the 32-bit Wine.
 # Only where the kernel cannot run 32-bit programs do they fall back to the
@@ -23,29 +25,30 @@ WARNING: 32-bit executable was only checked as a file."
 fi
 
 for preset in host host-sanitize win32 ${fallback:+win64} fuzz; do
-  echo "== build: $preset"
+  step "build: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
 
-echo "== tests: native"
-ctest --preset host
-echo "== tests: native, AddressSanitizer and UBSan"
-ctest --preset host-sanitize
+step "tests: native"
+ctest --preset host -j2
+step "tests: native, AddressSanitizer and UBSan"
+ctest --preset host-sanitize -j2
 # The Wine server the tests share is stopped however the tests end.
 trap '(lexset_wine $windows && "$WINESERVER" -k 2>/dev/null) || true' EXIT
 if [ -z "$fallback" ]; then
-  echo "== tests: the 32-bit product under 32-bit Wine: core tests, GUI tests, the executable"
-  ctest --preset win32
+  step "tests: the 32-bit product under 32-bit Wine: core tests, GUI tests, the executable"
+  ctest --preset win32 -j2
 else
-  echo "== tests: the 32-bit executable as a file; the rest on the 64-bit build under 64-bit Wine"
+  step "tests: the 32-bit executable as a file; the rest on the 64-bit build under 64-bit Wine"
   ctest --preset win32 -R '^exe_check$'
-  ctest --preset win64
+  ctest --preset win64 -j2
 fi
-echo "== benchmark: smoke run (small corpora; lexset and its peers must agree)"
+step "benchmark: smoke run (small corpora; lexset and its peers must agree)"
 bench/run.sh --smoke
-echo "== fuzzing: each fuzzer of the job for a minute"
+step "fuzzing: each fuzzer of the job for a minute, side by side"
 cmake --build --preset fuzz --target fuzz
+step "done"
 if [ -n "$fallback" ]; then
   echo "$fallback"
 fi
