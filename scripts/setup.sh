@@ -2,6 +2,7 @@
 # Installs what building and testing lexset needs on Debian 12, as root.
 # Safe to run again: it only calls apt when a package is missing.
 set -eu
+cd "$(dirname "$0")/.."
 
 PACKAGES="
   cmake ninja-build g++ make pkg-config time
@@ -12,28 +13,43 @@ PACKAGES="
   wamerican wbritish rime-essay
 "
 
-missing=""
-for p in $PACKAGES; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
-done
-
-if [ -n "$missing" ]; then
+as_root() {
   if [ "$(id -u)" -ne 0 ]; then
-    echo "setup: missing packages:$missing (run this script as root)" >&2
+    echo "setup: $1 (run this script as root)" >&2
     exit 1
   fi
+}
+
+# Installs those of the packages named that are missing.
+install() {
+  missing=""
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+  done
+  [ -z "$missing" ] && return 0
+  as_root "missing packages:$missing"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   # shellcheck disable=SC2086
   apt-get install -y -qq --no-install-recommends $missing
+}
+
+# shellcheck disable=SC2086
+install $PACKAGES
+
+# The product is a 32-bit program. Where the kernel runs 32-bit programs,
+# the 32-bit Wine runs it; elsewhere the tests say so and use the 64-bit
+# build (scripts/test.sh).
+if scripts/runs-32bit; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root "the i386 architecture is missing, for wine32:i386"
+    dpkg --add-architecture i386
+  fi
+  install wine32:i386
 fi
 
 # Wine shows ANSI texts through the zh_CN locale (code page 936).
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
-  if [ "$(id -u)" -eq 0 ]; then
-    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
-  else
-    echo "setup: locale zh_CN.UTF-8 is missing (run this script as root)" >&2
-    exit 1
-  fi
+  as_root "locale zh_CN.UTF-8 is missing"
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi

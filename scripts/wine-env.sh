@@ -1,24 +1,38 @@
 # The project's Wine settings, shared by the tests and the run command.
-# Source it from bash; it defines LEXSET_ROOT, the Wine variables and
-# lexset_wine_prefix, which makes the prefix on first use.
+# Source it from bash, then call `lexset_wine win32` or `lexset_wine win64`
+# to choose the Wine of that Windows build, and lexset_wine_prefix to make
+# its prefix on first use.
 
 LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-export WINEPREFIX="${LEXSET_WINEPREFIX:-$LEXSET_ROOT/build/wineprefix}"
-export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono or Gecko download prompts, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# The 64-bit loader, called directly: 32-bit programs cannot run here.
-export WINELOADER=/usr/lib/wine/wine64
-export WINESERVER=/usr/lib/wine/wineserver64
 # A Chinese locale gives the ANSI code page 936 that the program is built for.
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
 
-# Makes the Wine prefix once: Windows-style fonts for captions, a virtual
-# desktop for real window frames, and shell "open" commands that only
-# record what they were given (see tests/gui/).
+# Sets the Wine variables for the programs of build ARCH: the 32-bit
+# product runs under the 32-bit loader in a WINEARCH=win32 prefix of its
+# own, the 64-bit build under the 64-bit loader. Both loaders are called
+# directly: Debian keeps them off PATH.
+lexset_wine() {
+  case $1 in
+    win32) export WINELOADER=/usr/lib/wine/wine ;;
+    win64) export WINELOADER=/usr/lib/wine/wine64 ;;
+    *)
+      echo "wine-env: no Wine for '$1' (win32 or win64)" >&2
+      return 2
+      ;;
+  esac
+  export WINEARCH=$1
+  export WINEPREFIX="$LEXSET_ROOT/build/wineprefix-$1"
+  export WINESERVER=/usr/lib/wine/wineserver64
+}
+
+# Makes the prefix once: Windows-style fonts for captions, a virtual desktop
+# for real window frames, and shell "open" commands that only record what
+# they were given (see tests/gui/).
 lexset_wine_prefix() {
   [ -f "$WINEPREFIX/.lexset-ready" ] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -26,7 +40,7 @@ lexset_wine_prefix() {
     flock 9
     [ -f "$WINEPREFIX/.lexset-ready" ] && exit 0
     timeout 300 "$WINELOADER" wineboot -i >/dev/null 2>&1
-    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" "$WINEPREFIX/drive_c/lexset-test"
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     timeout 120 "$WINELOADER" regedit /S "$LEXSET_ROOT/scripts/wine-prefix.reg" >/dev/null 2>&1
     # Registry changes reach the desktop only from the next server start.
@@ -57,11 +71,4 @@ lexset_stop_wine() {
     kill "$LEXSET_XVFB_PID" 2>/dev/null || true
     LEXSET_XVFB_PID=
   fi
-}
-
-# The Windows path of a file, through Wine's Z: drive.
-lexset_windows_path() {
-  local path
-  path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-  printf 'Z:%s' "${path//\//\\}"
 }

@@ -86,17 +86,5 @@ TEST(AllocationFailureTest, EveryAllocationOfAJob) {
   }
 }
 
-TEST(AllocationFailureTest, TheNextJobWorks) {
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), "c b a c");
-  const std::string source_path = folder.Path("source.txt");
-  const std::string result_path = folder.Path("result.txt");
-  g_fail_in = 3;
-  EXPECT_EQ(TidyWordList(source_path, result_path).status, JobStatus::kOutOfMemory);
-  g_fail_in = 0;
-  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
-  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\nc\r\n");
-}
-
 }  // namespace
 }  // namespace lexset::test

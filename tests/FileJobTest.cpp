@@ -47,21 +47,13 @@ std::string PathOfLength(const std::string& base, std::size_t length, const std:
   return folder + kSeparator + name;
 }
 
-TEST(FileJobTest, ReplacesAnExistingResult) {
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), "b a");
-  WriteFile(folder.Path("result.txt"), "old content that is longer than the new one\r\n");
-  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
-  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
-  EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\n");
-  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
-}
-
-TEST(FileJobTest, RunsAgainAndAgain) {
+TEST(FileJobTest, ReplacesAnExistingResultAgainAndAgain) {
   ScratchFolder folder;
   WriteFile(folder.Path("source.txt"), "c b a");
+  WriteFile(folder.Path("result.txt"), "old content that is longer than the new one\r\n");
   for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
+    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
+    ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
     EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\nc\r\n");
   }
   EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
@@ -76,54 +68,46 @@ TEST(FileJobTest, EmptyPathsTouchNothing) {
   EXPECT_EQ(folder.List(), Names{"source.txt"});
 }
 
-TEST(FileJobTest, MissingSourceLeavesTheResultAlone) {
+// A job that cannot be done, in a folder that holds source.txt, result.txt
+// and the folder dir/ with inside.txt: it names the file at fault, says
+// why, and leaves every file as it was.
+struct Problem {
+  const char* name;
+  const char* source;
+  const char* result;
+  JobStatus status;
+  bool names_source;  // or the result
+};
+
+const Problem kProblems[] = {
+    {"MissingSource", "missing.txt", "result.txt", JobStatus::kSourceUnreadable, true},
+    {"MissingSourceAndResult", "missing.txt", "new.txt", JobStatus::kSourceUnreadable, true},
+    {"SourceIsAFolder", "dir", "result.txt", JobStatus::kSourceUnreadable, true},
+    {"ResultInAMissingFolder", "source.txt", "no such folder/result.txt", JobStatus::kResultUnwritable, false},
+    {"ResultIsAFolder", "source.txt", "dir", JobStatus::kResultUnwritable, false},
+};
+
+class ProblemTest : public ::testing::TestWithParam<Problem> {};
+
+TEST_P(ProblemTest, NamesTheFileAndChangesNothing) {
+  const Problem& row = GetParam();
   ScratchFolder folder;
+  WriteFile(folder.Path("source.txt"), "b a");
   WriteFile(folder.Path("result.txt"), "precious\r\n");
-  const JobOutcome outcome = TidyWordList(folder.Path("missing.txt"), folder.Path("result.txt"));
-  EXPECT_EQ(outcome.status, JobStatus::kSourceUnreadable);
-  EXPECT_EQ(outcome.path, folder.Path("missing.txt"));
+  std::filesystem::create_directory(folder.path() / "dir");
+  WriteFile(folder.Path("dir/inside.txt"), "x");
+  const JobOutcome outcome = TidyWordList(folder.Path(row.source), folder.Path(row.result));
+  EXPECT_EQ(outcome.status, row.status);
+  EXPECT_EQ(outcome.path, folder.Path(row.names_source ? row.source : row.result));
   EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(ReadFile(folder.Path("source.txt")), "b a");
   EXPECT_EQ(ReadFile(folder.Path("result.txt")), "precious\r\n");
-  EXPECT_EQ(folder.List(), Names{"result.txt"});
+  EXPECT_EQ(folder.List(), (Names{"dir", "result.txt", "source.txt"}));
+  EXPECT_EQ(ScratchFolderListing(folder.path() / "dir"), Names{"inside.txt"});
 }
 
-TEST(FileJobTest, MissingSourceCreatesNoResult) {
-  ScratchFolder folder;
-  EXPECT_EQ(TidyWordList(folder.Path("missing.txt"), folder.Path("result.txt")).status, JobStatus::kSourceUnreadable);
-  EXPECT_EQ(folder.List(), Names{});
-}
-
-TEST(FileJobTest, SourceThatIsAFolder) {
-  ScratchFolder folder;
-  std::filesystem::create_directory(folder.path() / "words");
-  const JobOutcome outcome = TidyWordList(folder.Path("words"), folder.Path("result.txt"));
-  EXPECT_EQ(outcome.status, JobStatus::kSourceUnreadable);
-  EXPECT_FALSE(outcome.reason.empty());
-  EXPECT_EQ(folder.List(), Names{"words"});
-}
-
-TEST(FileJobTest, ResultInAMissingFolder) {
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), "a");
-  const std::string result = (folder.path() / "no such folder" / "result.txt").string();
-  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), result);
-  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
-  EXPECT_EQ(outcome.path, result);
-  EXPECT_FALSE(outcome.reason.empty());
-  EXPECT_EQ(folder.List(), Names{"source.txt"});
-}
-
-TEST(FileJobTest, ResultThatIsAFolder) {
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), "a");
-  std::filesystem::create_directory(folder.path() / "result");
-  WriteFile((folder.path() / "result" / "inside.txt").string(), "x");
-  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result"));
-  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
-  EXPECT_FALSE(outcome.reason.empty());
-  EXPECT_EQ(folder.List(), (Names{"result", "source.txt"}));
-  EXPECT_EQ(ReadFile((folder.path() / "result" / "inside.txt").string()), "x");
-}
+INSTANTIATE_TEST_SUITE_P(Rows, ProblemTest, ::testing::ValuesIn(kProblems),
+                         [](const ::testing::TestParamInfo<Problem>& info) { return std::string(info.param.name); });
 
 TEST(FileJobTest, RelativePathsWithoutAFolder) {
   ScratchFolder folder;

@@ -132,75 +132,52 @@ TEST(PosixFileTest, ReadErrorFromTheSystem) {
   EXPECT_EQ(folder.List(), Names{"result.txt"});
 }
 
-TEST(PosixFileTest, ReadOnlyResultIsNotReplaced) {
+// A job run by a user who may not write or read where it needs to; the
+// folder holds source.txt, result.txt and locked/result.txt, and the row
+// takes the permissions away.
+struct Permission {
+  const char* name;
+  const char* source;
+  const char* result;
+  JobStatus status;
+  const char* chmod_path;
+  mode_t mode;
+};
+
+const Permission kPermissions[] = {
+    {"ReadOnlyResult", "source.txt", "result.txt", JobStatus::kResultUnwritable, "result.txt", 0444},
+    {"UnreadableSource", "source.txt", "result.txt", JobStatus::kSourceUnreadable, "source.txt", 0},
+    {"ResultInALockedFolder", "source.txt", "locked/result.txt", JobStatus::kResultUnwritable, "locked", 0555},
+    {"NewResultInALockedFolder", "source.txt", "locked/new.txt", JobStatus::kResultUnwritable, "locked", 0555},
+};
+
+class PermissionTest : public ::testing::TestWithParam<Permission> {};
+
+TEST_P(PermissionTest, LeavesEveryFileAsItWas) {
+  const Permission& row = GetParam();
   ScratchFolder folder;
   OpenToNobody(folder);
   const int status = RunInChild([&] {
     CHILD_CHECK(DropPrivileges());
     WriteFile(folder.Path("source.txt"), "a");
     WriteFile(folder.Path("result.txt"), "precious");
-    CHILD_CHECK(chmod(folder.Path("result.txt").c_str(), 0444) == 0);
-    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
-    CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
-    CHILD_CHECK(ReadFile(folder.Path("result.txt")) == "precious");
-    CHILD_CHECK(ModeOf(folder.Path("result.txt")) == 0444);
-    CHILD_CHECK(folder.List() == (Names{"result.txt", "source.txt"}));
-    return true;
-  });
-  EXPECT_EQ(status, 0);
-}
-
-TEST(PosixFileTest, UnreadableSource) {
-  ScratchFolder folder;
-  OpenToNobody(folder);
-  const int status = RunInChild([&] {
-    CHILD_CHECK(DropPrivileges());
-    WriteFile(folder.Path("source.txt"), "a");
-    WriteFile(folder.Path("result.txt"), "precious");
-    CHILD_CHECK(chmod(folder.Path("source.txt").c_str(), 0) == 0);
-    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"));
-    CHILD_CHECK(outcome.status == JobStatus::kSourceUnreadable);
-    CHILD_CHECK(ReadFile(folder.Path("result.txt")) == "precious");
-    CHILD_CHECK(folder.List() == (Names{"result.txt", "source.txt"}));
-    return true;
-  });
-  EXPECT_EQ(status, 0);
-}
-
-TEST(PosixFileTest, FolderWithoutWritePermission) {
-  ScratchFolder folder;
-  OpenToNobody(folder);
-  const int status = RunInChild([&] {
-    CHILD_CHECK(DropPrivileges());
-    WriteFile(folder.Path("source.txt"), "a");
     std::filesystem::create_directory(folder.path() / "locked");
     WriteFile(folder.Path("locked/result.txt"), "precious");
-    CHILD_CHECK(chmod(folder.Path("locked").c_str(), 0555) == 0);
-    for (const char* name : {"locked/result.txt", "locked/new.txt"}) {
-      const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path(name));
-      CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
-    }
+    CHILD_CHECK(chmod(folder.Path(row.chmod_path).c_str(), row.mode) == 0);
+    CHILD_CHECK(TidyWordList(folder.Path(row.source), folder.Path(row.result)).status == row.status);
+    CHILD_CHECK(ModeOf(folder.Path(row.chmod_path)) == row.mode);
+    CHILD_CHECK(chmod(folder.Path(row.chmod_path).c_str(), 0755) == 0);
+    CHILD_CHECK(ReadFile(folder.Path("result.txt")) == "precious");
     CHILD_CHECK(ReadFile(folder.Path("locked/result.txt")) == "precious");
+    CHILD_CHECK(folder.List() == (Names{"locked", "result.txt", "source.txt"}));
     CHILD_CHECK(ScratchFolderListing(folder.path() / "locked") == Names{"result.txt"});
-    CHILD_CHECK(chmod(folder.Path("locked").c_str(), 0755) == 0);
     return true;
   });
   EXPECT_EQ(status, 0);
 }
 
-// Runs `body` in a child process with a small tmpfs, mounted with `options`
-// on `mount_point`, in a private mount namespace so that it vanishes with
-// the child whatever happens. Returns kSkipped where the machine cannot.
-int WithSmallFileSystem(const std::string& mount_point, const char* options, const std::function<bool()>& body) {
-  return RunInChild([&] {
-    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", mount_point.c_str(), "tmpfs", 0, options) != 0) {
-      std::perror("mounting a small file system");
-      _exit(kSkipped);
-    }
-    return body();
-  });
-}
+INSTANTIATE_TEST_SUITE_P(Rows, PermissionTest, ::testing::ValuesIn(kPermissions),
+                         [](const ::testing::TestParamInfo<Permission>& info) { return std::string(info.param.name); });
 
 // Distinct words, many more bytes than a small file system holds.
 std::string ManyDistinctWords() {
@@ -209,67 +186,61 @@ std::string ManyDistinctWords() {
   return source;
 }
 
-TEST(PosixFileTest, FullDisk) {
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), ManyDistinctWords());
-  std::filesystem::create_directory(folder.path() / "small");
-  const int status = WithSmallFileSystem(folder.Path("small"), "size=256k", [&] {
-    WriteFile(folder.Path("small/result.txt"), "precious");
-    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"));
-    CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
-    CHILD_CHECK(!outcome.reason.empty());
-    CHILD_CHECK(ReadFile(folder.Path("small/result.txt")) == "precious");
-    CHILD_CHECK(ScratchFolderListing(folder.path() / "small") == Names{"result.txt"});
-    return true;
-  });
-  if (status == kSkipped) GTEST_SKIP() << "this machine cannot mount a small tmpfs";
-  EXPECT_EQ(status, 0);
-}
+// A result on a small tmpfs, mounted in a child process's private mount
+// namespace so that it vanishes with the child whatever happens.
+struct SmallDisk {
+  const char* name;
+  const char* options;       // of the tmpfs
+  int copies;                // of ManyDistinctWords in the source
+  std::size_t memory_limit;  // 0: the default, no run files
+  std::size_t runs;          // written before it failed, at least
+  bool fits_in_memory;       // the job completes there without a memory limit
+};
 
-TEST(PosixFileTest, FullDiskWhileSpilling) {
-  // The run files fill the disk long before the result would.
+const SmallDisk kSmallDisks[] = {
+    {"FullWhileWritingTheResult", "size=256k", 1, 0, 0, false},
+    {"FullWhileSpilling", "size=1m", 2, 16384, 1, false},  // the run files fill it first
+    // Room for the folder, the result and its temporary file: no more files.
+    {"NoRoomForARunFile", "size=4m,nr_inodes=3", 1, 16384, 0, true},
+};
+
+class SmallDiskTest : public ::testing::TestWithParam<SmallDisk> {};
+
+TEST_P(SmallDiskTest, LeavesTheResultAsItWas) {
+  const SmallDisk& row = GetParam();
   ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), ManyDistinctWords() + ManyDistinctWords());
+  std::string source;
+  for (int i = 0; i < row.copies; ++i) source += ManyDistinctWords();
+  WriteFile(folder.Path("source.txt"), source);
   std::filesystem::create_directory(folder.path() / "small");
-  const int status = WithSmallFileSystem(folder.Path("small"), "size=1m", [&] {
+  const int status = RunInChild([&] {
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", folder.Path("small").c_str(), "tmpfs", 0, row.options) != 0) {
+      std::perror("mounting a small file system");
+      _exit(kSkipped);
+    }
     WriteFile(folder.Path("small/result.txt"), "precious");
     SpillStats stats;
     JobOptions options;
-    options.memory_limit = 16384;
+    options.memory_limit = row.memory_limit;
     options.stats = &stats;
     const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"), options);
     CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
     CHILD_CHECK(!outcome.reason.empty());
-    CHILD_CHECK(stats.runs_written > 0);
+    CHILD_CHECK(stats.runs_written >= row.runs);
     CHILD_CHECK(ReadFile(folder.Path("small/result.txt")) == "precious");
     CHILD_CHECK(ScratchFolderListing(folder.path() / "small") == Names{"result.txt"});
+    CHILD_CHECK(!row.fits_in_memory ||
+                TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt")).status ==
+                    JobStatus::kCompleted);
     return true;
   });
   if (status == kSkipped) GTEST_SKIP() << "this machine cannot mount a small tmpfs";
   EXPECT_EQ(status, 0);
 }
 
-TEST(PosixFileTest, RunFileCannotBeCreated) {
-  // Room for the folder, the result and its temporary file: no more files.
-  ScratchFolder folder;
-  WriteFile(folder.Path("source.txt"), ManyDistinctWords());
-  std::filesystem::create_directory(folder.path() / "small");
-  const int status = WithSmallFileSystem(folder.Path("small"), "size=4m,nr_inodes=3", [&] {
-    WriteFile(folder.Path("small/result.txt"), "precious");
-    JobOptions options;
-    options.memory_limit = 16384;
-    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"), options);
-    CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
-    CHILD_CHECK(ReadFile(folder.Path("small/result.txt")) == "precious");
-    CHILD_CHECK(ScratchFolderListing(folder.path() / "small") == Names{"result.txt"});
-    // With the memory to spare, the same job needs no run file and completes.
-    CHILD_CHECK(TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt")).status ==
-                JobStatus::kCompleted);
-    return true;
-  });
-  if (status == kSkipped) GTEST_SKIP() << "this machine cannot mount a small tmpfs";
-  EXPECT_EQ(status, 0);
-}
+INSTANTIATE_TEST_SUITE_P(Rows, SmallDiskTest, ::testing::ValuesIn(kSmallDisks),
+                         [](const ::testing::TestParamInfo<SmallDisk>& info) { return std::string(info.param.name); });
 
 TEST(PosixFileTest, LeftoverStillInUseStays) {
   // Another run's temporary file is locked by it while in use.

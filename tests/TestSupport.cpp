@@ -60,11 +60,6 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::exists(path, ignored);
-}
-
 bool HasTemporaryFile(const std::vector<std::string>& names) {
   return std::any_of(names.begin(), names.end(),
                      [](const std::string& n) { return n.rfind(kTemporaryFilePrefix, 0) == 0; });

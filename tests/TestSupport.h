@@ -42,7 +42,6 @@ class ScratchFolder {
 
 void WriteFile(const std::string& path, std::string_view bytes);
 std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
 
 // Whether any of `names` is a temporary file of the program.
 bool HasTemporaryFile(const std::vector<std::string>& names);

@@ -1,73 +1,109 @@
-//===- GuiHarness.cpp - Driving lexset's real window from another process ===//
-#include "tests/gui/GuiHarness.h"
-
+//===- GuiHarness.cpp - Working lexset's real window from another process ===//
+//
+// usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
+//        lexset-gui-test --present [about]            for screenshots
+//        lexset-gui-test --record TARGET              the shell's stand-in
+//
+// The test prefix names a copy of this program as the "open" command of
+// http, https, mailto and .txt files (scripts/wine-prefix.reg), so the
+// tests see what the shell was asked to open without starting anything.
+//
+//===----------------------------------------------------------------------===//
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
-#include "tests/gui/ProbeFormat.h"
+#include "tests/gui/GuiTest.h"
 
 namespace gui {
-
-Paths g_paths;
-
 namespace {
 
-struct FindDialog {
-  DWORD process;
-  int marker;
-  HWND dialog;
-};
+std::string g_program;  // lexset.exe
+std::string g_probe;    // the probe DLL, beside this program
 
-BOOL CALLBACK FindMainDialog(HWND window, LPARAM param) {
-  auto* find = reinterpret_cast<FindDialog*>(param);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == find->process && IsWindowVisible(window) && GetDlgItem(window, find->marker) != nullptr) {
-    find->dialog = window;
-    return FALSE;
-  }
-  return TRUE;
+BOOL CALLBACK VisitWindow(HWND window, LPARAM visit) {
+  return !(*reinterpret_cast<const std::function<bool(HWND)>*>(visit))(window);
 }
 
-struct FindOwned {
-  HWND owner;
-  HWND found;
-};
-
-BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM param) {
-  auto* find = reinterpret_cast<FindOwned*>(param);
-  if (GetWindow(window, GW_OWNER) == find->owner && IsWindowVisible(window) && ClassOf(window) == "#32770") {
-    find->found = window;
-    return FALSE;
-  }
-  return TRUE;
+// The first visible top-level dialog for which `wanted` holds, or null.
+// EnumWindows sees all windows as they were at the call, however many
+// other programs' windows come and go meanwhile.
+HWND FindDialog(const std::function<bool(HWND)>& wanted) {
+  HWND found = nullptr;
+  const std::function<bool(HWND)> visit = [&](HWND w) {
+    char name[8] = "";
+    GetClassNameA(w, name, sizeof name);
+    return IsWindowVisible(w) && std::strcmp(name, "#32770") == 0 && wanted(w) && (found = w) != nullptr;
+  };
+  EnumWindows(&VisitWindow, reinterpret_cast<LPARAM>(&visit));
+  return found;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::istringstream in(line);
-  for (std::string field; in >> field;) fields.push_back(field);
-  return fields;
+// lexset's main window, of `process` or any, is the one with the path boxes.
+HWND WaitForMainWindow(DWORD process) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        return (found = FindDialog([&](HWND w) {
+                  DWORD owner = 0;
+                  GetWindowThreadProcessId(w, &owner);
+                  return (process == 0 || owner == process) && GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
+                })) != nullptr;
+      },
+      30000);
+  return found;
 }
 
-// The value of "key=value" among `fields`.
-std::string Field(const std::vector<std::string>& fields, const std::string& key) {
-  for (const std::string& f : fields) {
-    if (f.compare(0, key.size() + 1, key + "=") == 0) return f.substr(key.size() + 1);
+// Waits until `window` has handled what came before: it may be visible
+// before WM_INITDIALOG has returned.
+bool Answers(HWND window) {
+  DWORD_PTR ignored;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored) != 0;
+}
+
+// Appends this program's command line to shell.log beside it.
+int Record() {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::ofstream log(std::filesystem::path(self).replace_filename("shell.log"), std::ios::binary | std::ios::app);
+  log << GetCommandLineA() << "\r\n";
+  return log.good() ? 0 : 1;
+}
+
+// Makes lexset's window (or its About box) the active window, and prints
+// its place as "WIDTHxHEIGHT+X+Y" for the screenshot tool. No X window has
+// the focus on a virtual display, so the caption would stay grey.
+int Present(bool about) {
+  HWND window = WaitForMainWindow(0);
+  if (window == nullptr || !Answers(window)) return 1;
+  SetForegroundWindow(GetDesktopWindow());
+  Sleep(100);
+  SetForegroundWindow(window);
+  if (about) {
+    PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    const HWND owner = window;
+    if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
   }
-  return std::string();
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(window, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  Sleep(300);  // for the frame to reach the screen
+  RECT rect;
+  GetWindowRect(window, &rect);
+  std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+  return 0;
 }
 
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, int ms) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
+  for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
     if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
-    Sleep(20);
   }
+  return true;
 }
 
 std::string WindowText(HWND window) {
@@ -80,51 +116,34 @@ std::string WindowText(HWND window) {
   return std::string(text, size);
 }
 
-std::string ClassOf(HWND window) {
-  char name[256];
-  const int size = GetClassNameA(window, name, sizeof name);
-  return std::string(name, size > 0 ? static_cast<std::size_t>(size) : 0);
+HWND OwnedDialog(HWND owner) {
+  return FindDialog([&](HWND w) { return GetWindow(w, GW_OWNER) == owner; });
+}
+
+void PressKey(HWND window, WPARAM key) {
+  PostMessageA(window, WM_KEYDOWN, key, 1);
+  PostMessageA(window, WM_KEYUP, key, 1 | (3u << 30));
 }
 
 App::~App() {
-  if (process_.hProcess != nullptr) {
-    if (Running()) TerminateProcess(process_.hProcess, 99);
-    WaitForSingleObject(process_.hProcess, 5000);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-  }
+  if (process_.hProcess == nullptr) return;
+  if (Running()) TerminateProcess(process_.hProcess, 99);
+  WaitForSingleObject(process_.hProcess, 5000);
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
 }
 
-bool App::Start() { return Start(g_paths.app, "", 1001); }
-
-bool App::Start(const std::string& exe, const std::string& arguments, int marker) {
+bool App::Start() {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-  if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
-    std::printf("  cannot start %s: error %lu\n", exe.c_str(), GetLastError());
+  std::string command = "\"" + g_program + "\"";
+  if (!CreateProcessA(g_program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process_)) {
+    ADD_FAILURE() << "cannot start " << g_program << ": error " << GetLastError();
     return false;
   }
-  FindDialog find{process_.dwProcessId, marker, nullptr};
-  const bool found = WaitUntil(
-      [&] {
-        EnumWindows(&FindMainDialog, reinterpret_cast<LPARAM>(&find));
-        return find.dialog != nullptr;
-      },
-      30000);
-  if (!found) return false;
-  dialog_ = find.dialog;
-  // The window may become visible before WM_INITDIALOG has returned; a
-  // message that goes through its queue tells when it has.
-  DWORD_PTR ignored;
-  return SendMessageTimeoutA(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored) != 0;
-}
-
-void App::Click(int id) const { PostMessageA(Item(id), BM_CLICK, 0, 0); }
-
-void App::Key(int id, WPARAM key) const {
-  PostMessageA(Item(id), WM_KEYDOWN, key, 1);
-  PostMessageA(Item(id), WM_KEYUP, key, 1 | (3u << 30));
+  dialog_ = WaitForMainWindow(process_.dwProcessId);
+  return dialog_ != nullptr && Answers(dialog_);
 }
 
 void App::Type(int id, const std::string& text) const {
@@ -133,165 +152,102 @@ void App::Type(int id, const std::string& text) const {
                       &ignored);
 }
 
-HWND App::Owned() const {
-  FindOwned find{dialog_, nullptr};
-  EnumWindows(&FindOwnedDialog, reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
 HWND App::WaitForOwned(int ms) const {
   HWND found = nullptr;
-  WaitUntil([&] { return (found = Owned()) != nullptr; }, ms);
-  if (found != nullptr) {
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(found, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-  }
+  if (WaitUntil([&] { return (found = OwnedDialog(dialog_)) != nullptr; }, ms)) Answers(found);
   return found;
 }
 
-bool App::DismissBox(HWND box) const {
+bool App::Dismiss(HWND box) const {
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   return WaitUntil([&] { return !IsWindow(box); });
 }
 
-long App::WaitForExit(int ms) {
-  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(ms)) != WAIT_OBJECT_0) return -1;
+long App::WaitForExit(int ms) const {
   DWORD code = 0;
+  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(ms)) != WAIT_OBJECT_0) return -1;
   GetExitCodeProcess(process_.hProcess, &code);
   return static_cast<long>(code);
 }
 
-bool App::Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-
-ProbeReport App::Probe() const {
-  ProbeReport report;
-  const std::string out = g_paths.probe + ".out";
+std::map<std::string, std::string> App::Probe() const {
+  const std::string out = g_probe + ".out";
   DeleteFileA(out.c_str());
-
-  // Loads the probe into the program with a thread of its own there.
-  const std::string& dll = g_paths.probe;
-  void* remote = VirtualAllocEx(process_.hProcess, nullptr, dll.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (remote == nullptr) return report;
-  WriteProcessMemory(process_.hProcess, remote, dll.c_str(), dll.size() + 1, nullptr);
-  const FARPROC load = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
-  const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(load));
-  const HANDLE thread = CreateRemoteThread(process_.hProcess, nullptr, 0, start, remote, 0, nullptr);
-  if (thread != nullptr) {
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
-  }
-  const bool written = WaitUntil([&] { return Exists(out); });
-  VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
-  if (!written) return report;
-
+  // The system loads the probe into the program to run its hook on the
+  // window's thread, which the posted message then sets off.
+  const HMODULE probe = LoadLibraryA(g_probe.c_str());
+  const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(probe, "ProbeHook")));
+  const HHOOK hooked = SetWindowsHookExA(WH_GETMESSAGE, hook, probe, GetWindowThreadProcessId(dialog_, nullptr));
+  PostMessageA(dialog_, RegisterWindowMessageA("lexset-probe"), 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(out); })) << "the probe wrote no report";
+  UnhookWindowsHookEx(hooked);
+  FreeLibrary(probe);
+  std::map<std::string, std::string> report;
   std::istringstream lines(ReadAll(out));
   for (std::string line; std::getline(lines, line);) {
-    const auto fields = Fields(line);
-    if (fields.empty()) continue;
-    if (line.rfind("acp=", 0) == 0) {
-      report.acp = static_cast<unsigned>(std::stoul(Field(fields, "acp")));
-    } else if (line.rfind("dialog=", 0) == 0) {
-      std::sscanf(Field(fields, "base").c_str(), "%d,%d", &report.base_x, &report.base_y);
-      report.ok = true;
-    } else if (fields[0] == "child") {
-      ProbeReport::Child child{};
-      child.id = std::stoi(Field(fields, "id"));
-      child.class_name = Field(fields, "class");
-      child.style = std::stoul(Field(fields, "style"), nullptr, 16);
-      std::sscanf(Field(fields, "rect").c_str(), "%ld,%ld,%ld,%ld", &child.rect.left, &child.rect.top,
-                  &child.rect.right, &child.rect.bottom);
-      child.text = probe::Unhex(Field(fields, "text"));
-      report.children.push_back(child);
-    } else if (fields[0] == "icons") {
-      report.icon_big = std::stoull(Field(fields, "big"), nullptr, 16);
-      report.icon_small = std::stoull(Field(fields, "small"), nullptr, 16);
-      report.icon_drag = std::stoull(Field(fields, "drag"), nullptr, 16);
-      report.icon_app = std::stoull(Field(fields, "app"), nullptr, 16);
-    } else if (fields[0] == "sysmenu") {
-      report.system_menu.push_back({static_cast<unsigned>(std::stoul(Field(fields, "id"))),
-                                    static_cast<unsigned>(std::stoul(Field(fields, "state"), nullptr, 16)),
-                                    probe::Unhex(Field(fields, "text"))});
-    } else if (fields[0] == "cursor") {
-      ProbeReport::Cursor cursor;
-      cursor.id = std::stoi(Field(fields, "id"));
-      cursor.handle = std::stoull(Field(fields, "handle"), nullptr, 16);
-      cursor.icon = Field(fields, "icon") != "0";
-      std::sscanf(Field(fields, "hot").c_str(), "%d,%d", &cursor.hot_x, &cursor.hot_y);
-      cursor.colour = Field(fields, "colour") != "0";
-      cursor.and_plane = probe::Unhex(Field(fields, "and"));
-      cursor.xor_plane = probe::Unhex(Field(fields, "xor"));
-      report.cursors.push_back(cursor);
-    } else if (line.rfind("box=", 0) == 0) {
-      report.boxes.push_back(
-          {Field(fields, "icon"), probe::Unhex(Field(fields, "caption")), probe::Unhex(Field(fields, "text"))});
-    }
+    const std::size_t space = std::min(line.find(' '), line.size());
+    report[line.substr(0, space)] = line.substr(std::min(space + 1, line.size()));
   }
   return report;
 }
 
-std::string ShellLog() {
-  const std::string log = ReadAll(g_paths.shell_log);
-  return log == "<missing>" ? std::string() : log;
-}
+std::string ShellLog() { return ReadAll(std::string(kTestFolder) + "\\shell.log"); }
 
 std::string ReadAll(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  if (file != INVALID_HANDLE_VALUE) {
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-  }
-  if (written != bytes.size()) std::printf("  cannot write %s\n", path.c_str());
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void Remove(const std::string& path) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path.c_str());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  EXPECT_TRUE(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).good()) << "cannot write " << path;
 }
 
 std::vector<std::string> List(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    names.push_back(entry.path().filename().string());
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-std::string FreshFolder(const std::string& name) {
-  const std::string folder = g_paths.work + "\\" + name;
-  for (const std::string& entry : List(folder)) {
-    const std::string path = folder + "\\" + entry;
-    if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-      for (const std::string& inner : List(path)) Remove(path + "\\" + inner);
-      RemoveDirectoryA(path.c_str());
-    } else {
-      Remove(path);
-    }
+std::string FreshFolder() {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "." + test->name();
+  std::replace(name.begin(), name.end(), '/', '-');
+  const std::string folder = std::string(kTestFolder) + "\\" + name;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
+    SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only ones too
   }
-  CreateDirectoryA(g_paths.work.c_str(), nullptr);
-  CreateDirectoryA(folder.c_str(), nullptr);
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder);
   return folder;
 }
 
 }  // namespace gui
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--record") == 0) return gui::Record();
+  if (argc > 1 && std::strcmp(argv[1], "--present") == 0) {
+    return gui::Present(argc > 2 && std::strcmp(argv[2], "about") == 0);
+  }
+  testing::InitGoogleTest(&argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]\n");
+    return 2;
+  }
+  gui::g_program = std::filesystem::absolute(argv[1]).string();
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  gui::g_probe = std::filesystem::path(self).replace_filename("lexset-probe.dll").string();
+  // The shell's stand-in, where the prefix's open commands name it, with an
+  // empty log.
+  const std::filesystem::path folder = gui::kTestFolder;
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(self, folder / "lexset-gui-test.exe", std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::remove(folder / "shell.log");
+  return RUN_ALL_TESTS();
+}

@@ -1,217 +1,131 @@
 //===- Probe.cpp - Observes the running program from inside --------------===//
 //
-// Loaded into lexset's process by the GUI test driver. Some things can only
-// be seen from inside the process under Wine: dialog units, the system menu,
-// which icon a dialog shows, the cursor a window sets and its bits. The probe
-// writes what it sees as "key=value" lines to probe.out beside itself, then
-// unloads itself, so it can be loaded again later.
+// A message hook the GUI tests set on lexset's UI thread. Under Wine some
+// things can only be seen from inside the process: icon and cursor handles,
+// the system menu, the bits of a cursor. When the thread takes the message
+// "lexset-probe" from its queue, the hook writes what it sees, a line each,
+// the first word naming the line, to lexset-probe.dll.out beside itself.
+// It runs on the thread itself, so it starts and ends no thread there.
 //
 //===----------------------------------------------------------------------===//
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "tests/gui/ProbeFormat.h"
+#include "res/resource.h"
 
 namespace {
 
-HMODULE g_self = nullptr;
-
-struct FindDialog {
-  DWORD process;
-  HWND dialog;
-};
-
-// The main dialog is the process's dialog holding the source path box.
-BOOL CALLBACK FindMainDialog(HWND window, LPARAM param) {
-  auto* find = reinterpret_cast<FindDialog*>(param);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == find->process && GetDlgItem(window, 1001) != nullptr && GetDlgItem(window, 1002) != nullptr) {
-    find->dialog = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-std::string WindowText(HWND window) {
-  char text[4096];
-  const int size = GetWindowTextA(window, text, sizeof text);
-  return std::string(text, size > 0 ? static_cast<std::size_t>(size) : 0);
-}
-
-std::string ClassOf(HWND window) {
-  char name[256];
-  const int size = GetClassNameA(window, name, sizeof name);
-  return std::string(name, size > 0 ? static_cast<std::size_t>(size) : 0);
-}
-
-// Which icon, the program's own or a stock one, a dialog shows.
-const char* IconName(HWND box) {
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
-    const HICON icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-    if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128))) return "app";
-    if (icon == LoadIconA(nullptr, IDI_EXCLAMATION)) return "exclamation";
-    if (icon == LoadIconA(nullptr, IDI_ASTERISK)) return "information";
-    if (icon == LoadIconA(nullptr, IDI_HAND)) return "stop";
-    if (icon == LoadIconA(nullptr, IDI_QUESTION)) return "question";
-    return "other";
-  }
-  return "none";
-}
-
-struct Boxes {
-  HWND owner;
-  std::string* out;
-};
-
-BOOL CALLBACK ListOwnedDialogs(HWND window, LPARAM param) {
-  auto* boxes = reinterpret_cast<Boxes*>(param);
-  if (GetWindow(window, GW_OWNER) == boxes->owner && IsWindowVisible(window) && ClassOf(window) == "#32770") {
-    char line[64];
-    std::snprintf(line, sizeof line, "box=%p icon=%s", static_cast<void*>(window), IconName(window));
-    *boxes->out += line;
-    *boxes->out += " caption=" + probe::Hex(WindowText(window));
-    *boxes->out += " text=" + probe::Hex(WindowText(GetDlgItem(window, 0xFFFF))) + "\n";
-  }
-  return TRUE;
+// Which icon, the program's own or a stock one, `icon` is.
+std::string IconName(LRESULT icon) {
+  if (icon == 0) return "none";
+  if (icon == reinterpret_cast<LRESULT>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP)))) return "app";
+  if (icon == reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_EXCLAMATION))) return "exclamation";
+  if (icon == reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_ASTERISK))) return "information";
+  return "other";
 }
 
 // The cursor `window` sets when the mouse moves over it, as the UI thread
-// sees it: its handle, hot spot and AND and XOR planes (32 x 32 cursors
-// only), each row four bytes, leftmost pixel in the high bit.
-std::string CursorOver(HWND window) {
-  const DWORD ui = GetWindowThreadProcessId(window, nullptr);
-  AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
+// sees it: "cursor-NAME HANDLE HOTX,HOTY mono|colour", and for a 32 x 32
+// monochrome cursor how many of its pixels are black, white and inverting
+// the screen, and the pixel at its hot spot.
+std::string CursorOver(HWND window, const std::string& name) {
   SendMessageA(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   const HCURSOR cursor = GetCursor();
-  AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
-
-  char line[128];
-  std::snprintf(line, sizeof line, "cursor id=%d handle=%p", GetDlgCtrlID(window), static_cast<void*>(cursor));
-  std::string out = line;
   ICONINFO info{};
-  if (cursor == nullptr || !GetIconInfo(cursor, &info)) return out + "\n";
-  BITMAP mask{};
-  GetObjectA(info.hbmMask, sizeof mask, &mask);
-  std::snprintf(line, sizeof line, " icon=%d hot=%lu,%lu mask=%ldx%ld colour=%d", info.fIcon,
-                static_cast<unsigned long>(info.xHotspot), static_cast<unsigned long>(info.yHotspot), mask.bmWidth,
-                mask.bmHeight, info.hbmColor != nullptr);
-  out += line;
-  if (mask.bmWidth == 32 && mask.bmHeight == 64 && info.hbmColor == nullptr) {
-    // A monochrome cursor's mask holds the AND plane above the XOR plane.
-    struct {
-      BITMAPINFOHEADER header;
-      RGBQUAD colours[2];
-    } format{};
-    format.header.biSize = sizeof format.header;
-    format.header.biWidth = 32;
-    format.header.biHeight = -64;  // top row first
-    format.header.biPlanes = 1;
-    format.header.biBitCount = 1;
-    format.header.biCompression = BI_RGB;
-    std::string bits(64 * 4, '\0');
-    const HDC dc = GetDC(nullptr);
-    const int rows =
-        GetDIBits(dc, info.hbmMask, 0, 64, &bits[0], reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
-    if (rows == 64) {
-      // Row bits come out as stored; a palette whose first entry is white
-      // means they are inverted.
-      if (format.colours[0].rgbRed != 0) {
-        for (char& c : bits) c = static_cast<char>(~c);
-      }
-      out += " and=" + probe::Hex(bits.substr(0, 128)) + " xor=" + probe::Hex(bits.substr(128));
-    }
-  }
-  if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+  if (cursor == nullptr || !GetIconInfo(cursor, &info)) return "cursor-" + name + " none\n";
+  // A monochrome cursor's mask holds the AND plane above the XOR plane.
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } format{{sizeof(BITMAPINFOHEADER), 32, -64, 1, 1, BI_RGB, 0, 0, 0, 0, 0}, {}};  // top row first
+  unsigned char bits[64 * 4];
+  const HDC dc = GetDC(nullptr);
+  const bool read = info.hbmColor == nullptr && GetDIBits(dc, info.hbmMask, 0, 64, bits,
+                                                          reinterpret_cast<BITMAPINFO*>(&format), DIB_RGB_COLORS) == 64;
+  ReleaseDC(nullptr, dc);
+  // A palette whose first entry is white means the bits are inverted.
+  const int flip = format.colours[0].rgbRed != 0 ? 0xFF : 0;
+  int counts[4] = {0, 0, 0, 0};  // by AND * 2 + XOR
+  const char* const kPixel[] = {"black", "white", "screen", "inverting"};
+  auto pixel = [&](int x, int y) {
+    return (((bits[y * 4 + x / 8] ^ flip) >> (7 - x % 8)) & 1) * 2 +
+           (((bits[128 + y * 4 + x / 8] ^ flip) >> (7 - x % 8)) & 1);
+  };
+  for (int i = 0; read && i < 32 * 32; ++i) ++counts[pixel(i % 32, i / 32)];
+  char line[160];
+  std::snprintf(line, sizeof line, "cursor-%s %p %lu,%lu %s black=%d white=%d inverting=%d tip=%s\n", name.c_str(),
+                static_cast<void*>(cursor), static_cast<unsigned long>(info.xHotspot),
+                static_cast<unsigned long>(info.yHotspot), info.hbmColor != nullptr ? "colour" : "mono", counts[0],
+                counts[1], counts[3], read ? kPixel[pixel(info.xHotspot, info.yHotspot)] : "?");
+  DeleteObject(info.hbmMask);
   if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-  return out + "\n";
+  return line;
+}
+
+// Finds the process's visible dialogs: the main window, and a box it shows.
+BOOL CALLBACK FindDialogs(HWND window, LPARAM found) {
+  char name[8] = "";
+  GetClassNameA(window, name, sizeof name);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::strcmp(name, "#32770") == 0) {
+    reinterpret_cast<HWND*>(found)[GetDlgItem(window, IDC_SOURCE_PATH) != nullptr ? 0 : 1] = window;
+  }
+  return TRUE;
 }
 
 std::string Observe() {
-  std::string out;
-  char line[512];
-  std::snprintf(line, sizeof line, "acp=%u\n", GetACP());
-  out += line;
-
-  FindDialog find{GetCurrentProcessId(), nullptr};
-  EnumWindows(&FindMainDialog, reinterpret_cast<LPARAM>(&find));
-  const HWND dialog = find.dialog;
-  if (dialog == nullptr) return out + "dialog=none\n";
-
-  RECT units{0, 0, 4, 8};
-  MapDialogRect(dialog, &units);
-  std::snprintf(line, sizeof line, "dialog=%p base=%ld,%ld\n", static_cast<void*>(dialog), units.right, units.bottom);
-  out += line;
-
-  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    std::snprintf(line, sizeof line, "child id=%d class=%s style=%08lx rect=%ld,%ld,%ld,%ld text=", GetDlgCtrlID(child),
-                  ClassOf(child).c_str(), static_cast<unsigned long>(GetWindowLongA(child, GWL_STYLE)), rect.left,
-                  rect.top, rect.right, rect.bottom);
-    out += line + probe::Hex(WindowText(child)) + "\n";
+  HWND dialogs[2] = {nullptr, nullptr};
+  EnumWindows(&FindDialogs, reinterpret_cast<LPARAM>(dialogs));
+  const HWND main = dialogs[0], box = dialogs[1];
+  if (main == nullptr) return "window none\n";
+  // The big and small icons, and the one shown while dragged minimised.
+  std::string out = "icons " + IconName(SendMessageA(main, WM_GETICON, ICON_BIG, 0)) + " " +
+                    IconName(SendMessageA(main, WM_GETICON, ICON_SMALL, 0)) + " " +
+                    IconName(SendMessageA(main, WM_QUERYDRAGICON, 0, 0)) + "\n";
+  // The system menu's last entry, and whether a separator comes before it.
+  if (const HMENU menu = GetSystemMenu(main, FALSE)) {
+    const int last = GetMenuItemCount(menu) - 1;
+    char text[256] = "";
+    GetMenuStringA(menu, last, text, sizeof text, MF_BYPOSITION);
+    const bool separated = GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR;
+    out += "menu-last " + std::to_string(GetMenuItemID(menu, last)) + (separated ? " after-separator " : " ") + text +
+           "\n";
   }
-
-  if (const HMENU menu = GetSystemMenu(dialog, FALSE)) {
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-      char text[256] = "";
-      GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-      std::snprintf(line, sizeof line, "sysmenu id=%u state=%x text=", GetMenuItemID(menu, i),
-                    GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION));
-      out += line + probe::Hex(text) + "\n";
+  // The two link labels, and a plain label to compare.
+  out += CursorOver(GetDlgItem(main, IDC_WEBSITE_LINK), "website");
+  out += CursorOver(GetDlgItem(main, IDC_EMAIL_LINK), "email");
+  out += CursorOver(GetDlgItem(main, IDC_STATIC), "plain");
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      out += "box-icon " + IconName(SendMessageA(child, STM_GETICON, 0, 0)) + "\n";
     }
   }
-
-  // The window's icons, and the program's own icon as LoadIcon shares it.
-  std::snprintf(line, sizeof line, "icons big=%p small=%p drag=%p app=%p\n",
-                reinterpret_cast<void*>(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0)),
-                reinterpret_cast<void*>(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)),
-                reinterpret_cast<void*>(SendMessageA(dialog, WM_QUERYDRAGICON, 0, 0)),
-                static_cast<void*>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128))));
-  out += line;
-
-  // The two link labels, and a plain label for comparison.
-  for (int id : {1005, 1006}) {
-    if (const HWND link = GetDlgItem(dialog, id)) out += CursorOver(link);
-  }
-  if (const HWND plain = GetDlgItem(dialog, -1)) out += CursorOver(plain);
-
-  Boxes boxes{dialog, &out};
-  EnumWindows(&ListOwnedDialogs, reinterpret_cast<LPARAM>(&boxes));
   return out;
 }
 
-void WriteBeside(const std::string& text) {
+void WriteReport() {
+  HMODULE self = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&WriteReport), &self);
   char path[MAX_PATH];
-  GetModuleFileNameA(g_self, path, MAX_PATH);
-  const std::string out = std::string(path) + ".out";
-  const std::string partial = out + ".partial";
+  GetModuleFileNameA(self, path, MAX_PATH);
+  const std::string out = std::string(path) + ".out", partial = out + ".partial", text = Observe();
   const HANDLE file = CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
   DWORD written;
   WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
-  MoveFileExA(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
-DWORD WINAPI ProbeThread(void*) {
-  WriteBeside(Observe());
-  FreeLibraryAndExitThread(g_self, 0);
+  MoveFileExA(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING);  // whole, or not there
 }
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_self = instance;
-    DisableThreadLibraryCalls(instance);
-    if (const HANDLE thread = CreateThread(nullptr, 0, &ProbeThread, nullptr, 0, nullptr)) CloseHandle(thread);
-  }
-  return TRUE;
+// The WH_GETMESSAGE hook.
+extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM removed, LPARAM message) {
+  static const UINT kProbe = RegisterWindowMessageA("lexset-probe");
+  if (code == HC_ACTION && removed == PM_REMOVE && reinterpret_cast<MSG*>(message)->message == kProbe) WriteReport();
+  return CallNextHookEx(nullptr, code, removed, message);
 }

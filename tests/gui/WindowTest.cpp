@@ -1,0 +1,355 @@
+//===- WindowTest.cpp - The main window and the About box, as a user works them ===//
+#include <string>
+#include <vector>
+
+#include "tests/gui/GuiTest.h"
+
+namespace gui {
+namespace {
+
+constexpr char kMessageCaption[] = "QEMI词表整理工具";
+constexpr char kEmptyPaths[] = "待处理文件或者结果文件名不能为空。\r\n请选择或者输入待处理文件或者结果文件。";
+constexpr char kCompleted[] = "处理完毕。";
+constexpr char kEmptyResult[] = "结果文件名不能为空。\r\n请先生成结果文件。";
+constexpr char kUntouched[] = "结果文件未作任何改动。";
+
+// A control as the user sees it; a window's controls in tab order.
+struct Control {
+  int id;
+  const char* text;  // null: not text (an icon)
+};
+
+const Control kMainControls[] = {{IDOK, "开始处理"},
+                                 {IDCANCEL, "退出"},
+                                 {IDC_BROWSE_SOURCE, "浏览(&B)..."},
+                                 {IDC_SOURCE_PATH, ""},
+                                 {IDC_RESULT_PATH, ""},
+                                 {IDC_BROWSE_RESULT, "浏览(&R)..."},
+                                 {IDC_STATIC, "待处理文件:"},
+                                 {IDC_STATIC, "结果文件:"},
+                                 {IDC_OPEN_RESULT, "打开结果文件"},
+                                 {IDC_STATIC, "要求：待处理文件中的字符串是以空白（空格、tab 和换行）隔开。"},
+                                 {IDC_STATIC, "功能：去除文件中重复的字符串，并将结果按字符串大小顺序输出。"},
+                                 {IDC_STATIC, "网址："},
+                                 {IDC_WEBSITE_LINK, "www.example.com"},
+                                 {IDC_STATIC, "邮箱："},
+                                 {IDC_EMAIL_LINK, "me@example.com"},
+                                 {IDC_STATIC, "请选择或者输入："}};
+
+const Control kAboutControls[] = {
+    {IDC_STATIC, nullptr}, {IDC_STATIC, "lexset 1.0 版"}, {IDC_STATIC, "版权所有 (C) 2026 QEMI"}, {IDOK, "确定"}};
+
+// Checks the controls of `window` against `expected`, and that each lies
+// wholly inside the window and clear of the others, but for a group box
+// round some of them.
+template <std::size_t N>
+void ExpectControls(HWND window, const Control (&expected)[N]) {
+  RECT client;
+  GetClientRect(window, &client);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  std::vector<std::pair<std::string, RECT>> shown;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT rect, inside;
+    GetWindowRect(child, &rect);
+    shown.emplace_back(WindowText(child), rect);
+    EXPECT_TRUE(IntersectRect(&inside, &rect, &client) && EqualRect(&inside, &rect)) << shown.back().first;
+    const std::size_t i = shown.size() - 1;
+    if (i >= N) continue;
+    // A classic template keeps 16-bit identifiers: -1 comes back as 0xFFFF.
+    EXPECT_EQ(GetDlgCtrlID(child) & 0xFFFF, expected[i].id & 0xFFFF) << "control " << i;
+    if (expected[i].text != nullptr) {
+      EXPECT_EQ(shown[i].first, expected[i].text) << "control " << i;
+    }
+  }
+  EXPECT_EQ(shown.size(), N);
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      const RECT &a = shown[i].second, &b = shown[j].second;
+      RECT common;
+      if (IntersectRect(&common, &a, &b) && !EqualRect(&common, &a) && !EqualRect(&common, &b)) {
+        ADD_FAILURE() << "\"" << shown[i].first << "\" overlaps \"" << shown[j].first << "\"";
+      }
+    }
+  }
+}
+
+int FocusedId(const App& app) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(app.dialog(), nullptr), &info);
+  return GetDlgCtrlID(info.hwndFocus);
+}
+
+// Waits for the message box that answers, checks its caption and icon,
+// presses OK, and returns its text.
+std::string ReadBox(const App& app, const char* icon) {
+  const HWND box = app.WaitForOwned();
+  if (box == nullptr) {
+    ADD_FAILURE() << "no message box";
+    return std::string();
+  }
+  const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
+  EXPECT_EQ(WindowText(box), kMessageCaption);
+  EXPECT_EQ(app.Probe()["box-icon"], icon);
+  EXPECT_TRUE(app.Dismiss(box));
+  return text;
+}
+
+std::string StartAndRead(const App& app, const char* icon) {
+  app.Click(IDOK);
+  return ReadBox(app, icon);
+}
+
+TEST(MainWindowTest, ShowsItsTextsAndIconsInCodePage936) {
+  EXPECT_EQ(GetACP(), 936u);
+  App app;
+  ASSERT_TRUE(app.Start());
+  EXPECT_EQ(WindowText(app.dialog()), "VELDRA词表去重排序整理工具");
+  ExpectControls(app.dialog(), kMainControls);
+  // The big and small icons, and the one dragged while minimised.
+  EXPECT_EQ(app.Probe()["icons"], "app app app");
+}
+
+TEST(MainWindowTest, TabGoesRoundTheControlsThatTakeInput) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  const int order[] = {
+      IDOK, IDCANCEL, IDC_BROWSE_SOURCE, IDC_SOURCE_PATH, IDC_RESULT_PATH, IDC_BROWSE_RESULT, IDC_OPEN_RESULT, IDOK};
+  EXPECT_EQ(FocusedId(app), IDOK);
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    PostMessageA(app.Item(order[i - 1]), WM_KEYDOWN, VK_TAB, 1);
+    EXPECT_TRUE(WaitUntil([&] { return FocusedId(app) == order[i]; }, 5000)) << "Tab from " << order[i - 1];
+  }
+}
+
+TEST(MainWindowTest, EscapeTheCloseBoxAndExitEachEndTheProgram) {
+  const std::function<void(const App&)> ways[] = {
+      [](const App& app) { PressKey(app.Item(IDC_SOURCE_PATH), VK_ESCAPE); },
+      [](const App& app) { PostMessageA(app.dialog(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+      [](const App& app) { app.Click(IDCANCEL); },
+  };
+  for (const auto& way : ways) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    way(app);
+    EXPECT_EQ(app.WaitForExit(), 0L) << "way " << (&way - ways);
+  }
+}
+
+TEST(StartTest, EmptyPathsAreRefused) {
+  const std::string folder = FreshFolder();
+  WriteAll(folder + "\\source.txt", "b a");
+  App app;
+  ASSERT_TRUE(app.Start());
+  const std::string paths[][2] = {{"", ""}, {folder + "\\source.txt", ""}, {"", folder + "\\result.txt"}};
+  for (const auto& path : paths) {
+    app.Type(IDC_SOURCE_PATH, path[0]);
+    app.Type(IDC_RESULT_PATH, path[1]);
+    EXPECT_EQ(StartAndRead(app, "exclamation"), kEmptyPaths);
+  }
+  EXPECT_EQ(List(folder), std::vector<std::string>{"source.txt"});
+}
+
+TEST(StartTest, EnterInEitherBoxRunsTheJob) {
+  const std::string folder = FreshFolder();
+  const std::string source = folder + "\\source.txt";
+  const std::string result = folder + "\\result.txt";
+  WriteAll(source, "b a b\r\nA \xd6\xd0\xce\xc4 a");
+  App app;
+  ASSERT_TRUE(app.Start());
+  app.Type(IDC_SOURCE_PATH, source);
+  app.Type(IDC_RESULT_PATH, result);
+  for (int id : {IDC_SOURCE_PATH, IDC_RESULT_PATH}) {
+    DeleteFileA(result.c_str());
+    PressKey(app.Item(id), VK_RETURN);
+    // While the notice is up the result is complete and in place.
+    ASSERT_NE(app.WaitForOwned(), nullptr);
+    EXPECT_EQ(ReadAll(result), "A\r\na\r\nb\r\n\xd6\xd0\xce\xc4\r\n");
+    EXPECT_EQ(List(folder), (std::vector<std::string>{"result.txt", "source.txt"}));
+    EXPECT_EQ(ReadBox(app, "information"), kCompleted);
+  }
+  // Start again, over the first result; the window stays with both paths.
+  WriteAll(source, "z y x");
+  EXPECT_EQ(StartAndRead(app, "information"), kCompleted);
+  EXPECT_EQ(ReadAll(result), "x\r\ny\r\nz\r\n");
+  EXPECT_TRUE(app.Running());
+  EXPECT_EQ(app.Text(IDC_SOURCE_PATH), source);
+  EXPECT_EQ(app.Text(IDC_RESULT_PATH), result);
+  // Source and result may be the same file.
+  app.Type(IDC_RESULT_PATH, source);
+  EXPECT_EQ(StartAndRead(app, "information"), kCompleted);
+  EXPECT_EQ(ReadAll(source), "x\r\ny\r\nz\r\n");
+}
+
+// A job that cannot be done: the user is told which file, and no file
+// changes.
+struct Problem {
+  const char* name;
+  const char* source;  // in the test's folder, which holds source.txt and result.txt
+  const char* result;
+  const char* says;  // the message, up to the path it names
+  bool names_source;
+  void (*prepare)(const std::string& folder);
+};
+
+const Problem kProblems[] = {
+    {"MissingSource", "missing.txt", "result.txt", "无法打开待处理文件“", true, nullptr},
+    {"ResultInAMissingFolder", "source.txt", "no such folder\\result.txt", "无法写入结果文件“", false, nullptr},
+    {"ReadOnlyResult", "source.txt", "result.txt", "无法写入结果文件“", false,
+     [](const std::string& folder) { SetFileAttributesA((folder + "\\result.txt").c_str(), FILE_ATTRIBUTE_READONLY); }},
+    {"ResultIsAFolder", "source.txt", "sub", "无法写入结果文件“", false,
+     [](const std::string& folder) { CreateDirectoryA((folder + "\\sub").c_str(), nullptr); }},
+};
+
+class ProblemTest : public ::testing::TestWithParam<Problem> {};
+
+TEST_P(ProblemTest, IsReportedAndChangesNoFile) {
+  const Problem& row = GetParam();
+  const std::string folder = FreshFolder();
+  WriteAll(folder + "\\source.txt", "b a");
+  WriteAll(folder + "\\result.txt", "precious");
+  if (row.prepare != nullptr) row.prepare(folder);
+  const std::vector<std::string> before = List(folder);
+  App app;
+  ASSERT_TRUE(app.Start());
+  app.Type(IDC_SOURCE_PATH, folder + "\\" + row.source);
+  app.Type(IDC_RESULT_PATH, folder + "\\" + row.result);
+  const std::string text = StartAndRead(app, "exclamation");
+  const std::string named = folder + "\\" + (row.names_source ? row.source : row.result);
+  EXPECT_EQ(text.substr(0, text.find("\r\n")), row.says + named + "”。");
+  EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), kUntouched);
+  EXPECT_EQ(ReadAll(folder + "\\result.txt"), "precious");
+  EXPECT_EQ(List(folder), before);
+  SetFileAttributesA((folder + "\\result.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProblemTest, ::testing::ValuesIn(kProblems),
+                         [](const ::testing::TestParamInfo<Problem>& info) { return std::string(info.param.name); });
+
+// Opens the file dialog with button `browse` and asks it for `path`; returns
+// the dialog if it stays, to complain, or null once it has closed.
+HWND Choose(const App& app, int browse, const std::string& path) {
+  app.Click(browse);
+  const HWND dialog = app.WaitForOwned();
+  if (dialog == nullptr) return nullptr;
+  HWND name = FindWindowExA(FindWindowExA(GetDlgItem(dialog, 1148), nullptr, "ComboBox", nullptr), nullptr, "Edit",
+                            nullptr);  // in cmb13
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(name != nullptr ? name : GetDlgItem(dialog, 1152), WM_SETTEXT, 0,  // edt1
+                      reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, 5000, &ignored);
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  WaitUntil([&] { return !IsWindow(dialog) || OwnedDialog(dialog) != nullptr; });
+  return IsWindow(dialog) ? dialog : nullptr;
+}
+
+TEST(BrowseTest, PutsTheChosenFileInItsBox) {
+  const std::string folder = FreshFolder();
+  WriteAll(folder + "\\words.txt", "b a");
+  WriteAll(folder + "\\sorted.txt", "");
+  App app;
+  ASSERT_TRUE(app.Start());
+
+  // The Open dialog, with its file types and the read-only box; cancelled,
+  // it changes nothing.
+  app.Type(IDC_SOURCE_PATH, "typed by hand");
+  app.Click(IDC_BROWSE_SOURCE);
+  const HWND dialog = app.WaitForOwned();
+  ASSERT_NE(dialog, nullptr);
+  std::vector<std::string> types(3);
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    // Asked in UTF-16: Wine hands the ANSI form across processes cut short.
+    wchar_t wide[256] = L"";
+    SendMessageTimeoutW(GetDlgItem(dialog, 1136), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
+                        5000, nullptr);  // cmb1
+    types[i].assign(wide, wide + wcslen(wide));
+  }
+  EXPECT_EQ(types, (std::vector<std::string>{"Text File (*.txt)", "Word File (*.doc)", "All Files (*.*)"}));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, 1040)));  // chx1, "open as read-only"
+  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  EXPECT_EQ(app.Text(IDC_SOURCE_PATH), "typed by hand");
+
+  // A chosen file's full path goes in the box beside its button.
+  EXPECT_EQ(Choose(app, IDC_BROWSE_SOURCE, folder + "\\words.txt"), nullptr);
+  EXPECT_EQ(app.Text(IDC_SOURCE_PATH), folder + "\\words.txt");
+  EXPECT_EQ(app.Text(IDC_RESULT_PATH), "");
+  EXPECT_EQ(Choose(app, IDC_BROWSE_RESULT, folder + "\\sorted.txt"), nullptr);
+  EXPECT_EQ(app.Text(IDC_RESULT_PATH), folder + "\\sorted.txt");
+
+  // Only an existing file can be chosen: the dialog complains and stays.
+  const HWND stays = Choose(app, IDC_BROWSE_RESULT, folder + "\\new.txt");
+  ASSERT_NE(stays, nullptr);
+  PostMessageA(OwnedDialog(stays), WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return OwnedDialog(stays) == nullptr; }));
+  PostMessageA(stays, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(stays); }));
+  EXPECT_EQ(app.Text(IDC_RESULT_PATH), folder + "\\sorted.txt");
+
+  // A chosen path edited by hand is used as edited.
+  app.Type(IDC_RESULT_PATH, folder + "\\edited.txt");
+  EXPECT_EQ(StartAndRead(app, "information"), kCompleted);
+  EXPECT_EQ(ReadAll(folder + "\\edited.txt"), "a\r\nb\r\n");
+  EXPECT_EQ(ReadAll(folder + "\\sorted.txt"), "");
+}
+
+TEST(OpenResultTest, HandsTheResultToTheShell) {
+  const std::string folder = FreshFolder();
+  WriteAll(folder + "\\source.txt", "b a");
+  App app;
+  ASSERT_TRUE(app.Start());
+  app.Click(IDC_OPEN_RESULT);
+  EXPECT_EQ(ReadBox(app, "exclamation"), kEmptyResult);
+
+  app.Type(IDC_SOURCE_PATH, folder + "\\source.txt");
+  app.Type(IDC_RESULT_PATH, folder + "\\result.txt");
+  EXPECT_EQ(StartAndRead(app, "information"), kCompleted);
+  const std::size_t before = ShellLog().size();
+  app.Click(IDC_OPEN_RESULT);
+  EXPECT_TRUE(WaitUntil([&] { return ShellLog().find(folder + "\\result.txt", before) != std::string::npos; }));
+  EXPECT_EQ(OwnedDialog(app.dialog()), nullptr);
+
+  // The box is read afresh: emptied, it is refused again.
+  app.Type(IDC_RESULT_PATH, "");
+  app.Click(IDC_OPEN_RESULT);
+  EXPECT_EQ(ReadBox(app, "exclamation"), kEmptyResult);
+
+  // A file that does not exist: the shell fails quietly.
+  app.Type(IDC_RESULT_PATH, folder + "\\missing.txt");
+  app.Click(IDC_OPEN_RESULT);
+  Sleep(1500);
+  EXPECT_EQ(OwnedDialog(app.dialog()), nullptr);
+  EXPECT_EQ(ShellLog().find("missing.txt"), std::string::npos);
+  EXPECT_TRUE(app.Running());
+}
+
+// The About box, once it is up.
+HWND WaitForAbout(const App& app) {
+  const HWND box = app.WaitForOwned();
+  return box != nullptr && WindowText(box) == "关于" ? box : nullptr;
+}
+
+TEST(AboutTest, SystemMenuEntryShowsTheBox) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  EXPECT_EQ(app.Probe()["menu-last"], "16 after-separator 关于 lexset(&A)...");
+  // OK, Escape and Enter each close it; a fresh box every time.
+  for (WPARAM key : {0, VK_ESCAPE, VK_RETURN}) {
+    PostMessageA(app.dialog(), WM_SYSCOMMAND, IDM_ABOUT, 0);
+    const HWND box = WaitForAbout(app);
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(app.dialog()));  // modal
+    if (key == 0) {
+      ExpectControls(box, kAboutControls);
+      EXPECT_EQ(app.Probe()["box-icon"], "app");
+      PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    } else {
+      PostMessageA(GetDlgItem(box, IDOK), WM_KEYDOWN, key, 1);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); })) << "key " << key;
+    EXPECT_TRUE(IsWindowEnabled(app.dialog()));
+  }
+  EXPECT_TRUE(app.Running());
+}
+
+}  // namespace
+}  // namespace gui
