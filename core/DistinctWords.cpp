@@ -102,8 +102,8 @@ class CountingSink final : public ByteSink {
 
 }  // namespace
 
-DistinctWords::DistinctWords(std::size_t memory_limit, RunStorage* storage)
-    : set_(memory_limit), memory_limit_(memory_limit), storage_(storage) {}
+DistinctWords::DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress)
+    : set_(memory_limit), memory_limit_(memory_limit), storage_(storage), progress_(progress) {}
 
 bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
   while (count > 0) {
@@ -154,6 +154,7 @@ bool DistinctWords::WriteSet(LineWriter& out) const {
 bool DistinctWords::Spill() {
   Run run;
   if (!CreateRun(&run)) return false;
+  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kSpilling);
   set_.Sort();
   CountingSink sink(*run.file);
   {
@@ -168,6 +169,7 @@ bool DistinctWords::Spill() {
   AddRunBytes(run.bytes);
   runs_.push_back(std::move(run));
   ++stats_.runs_written;
+  if (progress_ != nullptr) progress_->RunWritten(ProgressTracker::Stage::kReading);
   return true;
 }
 
@@ -176,6 +178,7 @@ bool DistinctWords::Spill() {
 bool DistinctWords::MergeSmallestRuns(std::size_t width) {
   Run merged;
   if (!CreateRun(&merged)) return false;
+  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kMerging, width);
   std::stable_sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) { return a.bytes < b.bytes; });
   std::vector<std::unique_ptr<RunInput>> inputs;
   std::vector<MergeInput*> pointers;
@@ -207,6 +210,7 @@ bool DistinctWords::MergeSmallestRuns(std::size_t width) {
   runs_.push_back(std::move(merged));
   ++stats_.runs_written;
   ++stats_.merge_passes;
+  if (progress_ != nullptr) progress_->RunWritten(ProgressTracker::Stage::kMerging);
   return true;
 }
 
@@ -219,6 +223,7 @@ DistinctWords::Written DistinctWords::WriteSorted(LineWriter& out) {
     const std::size_t excess = runs_.size() + 1 - kMaxMergeWidth;
     if (!MergeSmallestRuns(std::min(kMaxMergeWidth, excess + 1))) return Written::kRunFailed;
   }
+  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kMerging, runs_.size() + 1);
   std::vector<std::unique_ptr<MergeInput>> inputs;
   std::vector<MergeInput*> pointers;
   for (Run& run : runs_) {

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/JobProgress.h"
 #include "core/LineWriter.h"
 #include "core/RunStorage.h"
 #include "core/WordSet.h"
@@ -35,8 +36,9 @@ class DistinctWords {
   // At most this many runs are open at once while merging.
   static constexpr std::size_t kMaxMergeWidth = 16;
 
-  // Without `storage`, running out of memory ends the job.
-  DistinctWords(std::size_t memory_limit, RunStorage* storage);
+  // Without `storage`, running out of memory ends the job. `progress`, if
+  // not null, hears of runs and merges.
+  DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress = nullptr);
 
   // Adds words. Returns false if a run could not be written (run_error()
   // says why). Throws std::bad_alloc if memory runs out with nothing to
@@ -72,6 +74,7 @@ class DistinctWords {
   WordSet set_;
   std::size_t memory_limit_;
   RunStorage* storage_;
+  ProgressTracker* progress_;
   std::vector<Run> runs_;
   std::uint64_t run_bytes_ = 0;
   std::string run_error_;

@@ -27,6 +27,10 @@ class SourceFile final : public ByteSource {
 
   // Opens an existing file; a folder is refused.
   bool Open(const std::string& path);
+  // Reads the program's standard input, as bytes.
+  bool OpenStandardInput();
+  // The size of a file, or -1 for anything else (a pipe, a terminal).
+  std::int64_t size() const;
   std::ptrdiff_t Read(char* buffer, std::size_t capacity) override;
   void Close();
 
@@ -40,7 +44,9 @@ class SourceFile final : public ByteSource {
 // A new version of a file, written to a uniquely named temporary file in the
 // same folder and put in place of the target only by Commit. Until then the
 // target is untouched; if Commit is not reached, or fails, the temporary file
-// is removed and the target is exactly as it was.
+// is removed and the target is exactly as it was, or, where the system
+// replaces a file in steps and stopped half-way, its old content is kept
+// under old_content_path().
 class ReplacementFile final : public ByteSink {
  public:
   ReplacementFile() = default;
@@ -58,6 +64,9 @@ class ReplacementFile final : public ByteSink {
   void Discard();
 
   const std::string& error() const { return error_; }
+  // Where the target's old content is when Commit failed after moving it
+  // aside and could not move it back; empty otherwise. Nothing removes it.
+  const std::string& old_content_path() const { return old_content_path_; }
   const std::string& temporary_path() const { return temporary_path_; }
   // The folder of the target, links followed, with its last separator: where
   // the job's other temporary files belong. Empty for the current folder.
@@ -68,13 +77,29 @@ class ReplacementFile final : public ByteSink {
   std::string target_;          // the file to replace, links followed
   std::string temporary_path_;  // empty once committed or discarded
   std::string folder_;
+  std::string old_content_path_;
   bool target_exists_ = false;
   std::string error_;
 };
 
-// A temporary file for intermediate data, written and then read back. It
-// has no name the user could come across: the system removes it when it is
-// closed, also if the program is killed.
+// The program's standard output as the result: written straight through,
+// with no temporary file.
+class StandardOutput final : public ByteSink {
+ public:
+  bool Write(const char* data, std::size_t size) override;
+  const std::string& error() const { return error_; }
+
+ private:
+  std::string error_;
+};
+
+// The system's folder for temporary files, with its last separator.
+std::string TemporaryFolder();
+
+// A temporary file for intermediate data, written and then read back. The
+// system removes it when it is closed, also if the program is killed; on
+// Windows it is a hidden file of the program's own name until then, on POSIX
+// systems it has no name at all.
 class ScratchFile final : public RunFile {
  public:
   ScratchFile() = default;
@@ -103,6 +128,8 @@ constexpr char kTemporaryFilePrefix[] = ".~lexset-";
 // Removes temporary files of the program in `folder` (as ReplacementFile::
 // folder() gives it) that a run killed part-way left behind: names the
 // program makes and nothing else, not in use, and untouched for a minute.
+// The old content of a result being replaced is never removed: it may be
+// the only copy.
 void RemoveLeftovers(const std::string& folder);
 
 }  // namespace lexset

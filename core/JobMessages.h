@@ -15,6 +15,11 @@ namespace lexset {
 // The caption of every message box of the program.
 extern const char kMessageCaption[];
 
+// How messages name the standard input and output, when a path of "-"
+// stands for them.
+extern const char kStandardInputName[];
+extern const char kStandardOutputName[];
+
 // Message box icons, as the style bits of the system's message box.
 enum class MessageIcon : unsigned {
   kExclamation = 0x30,

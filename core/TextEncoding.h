@@ -48,6 +48,8 @@ class SourceText final : public ByteSource {
   // read error.
   bool Open();
   TextEncoding encoding() const { return encoding_; }
+  // Whether the source holds no byte at all, and so no encoding either.
+  bool empty() const { return head_size_ == 0; }
 
   // Returns -1 after a read error, and also when a UTF-16 source ends in
   // half a code unit (then ended_in_half_unit()).

@@ -1,12 +1,14 @@
 //===- TidyJob.cpp - Turning a word list into its distinct words, sorted -===//
 #include "core/TidyJob.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
 #include "core/Files.h"
+#include "core/JobMessages.h"
 #include "core/LineWriter.h"
 #include "core/SystemMemory.h"
 #include "core/TextEncoding.h"
@@ -15,16 +17,64 @@
 
 namespace lexset {
 
-JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options, RunStorage* runs,
-                    std::string* run_error) {
+namespace {
+
+// Counts the bytes read from a source, for the job's progress.
+class CountingSource final : public ByteSource {
+ public:
+  CountingSource(ByteSource& source, ProgressTracker& progress) : source_(source), progress_(progress) {}
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
+    const std::ptrdiff_t got = source_.Read(buffer, capacity);
+    if (got > 0) progress_.Read(static_cast<std::uint64_t>(got));
+    return got;
+  }
+
+ private:
+  ByteSource& source_;
+  ProgressTracker& progress_;
+};
+
+}  // namespace
+
+JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, const JobOptions& options,
+                    RunStorage* runs, TidyDetails* details, std::uint64_t total_bytes) {
+  TidyDetails unused;
+  if (details == nullptr) details = &unused;
   const std::size_t limit = runs == nullptr             ? WordSet::kNoLimit
                             : options.memory_limit != 0 ? options.memory_limit
                                                         : DefaultMemoryLimit();
+  ProgressTracker progress(options.progress, total_bytes);
+
   // Words are gathered, sorted and kept in runs in the internal byte form
-  // of the source's encoding; only the result is written in the encoding.
-  SourceText text(source);
-  if (!text.Open()) return JobStatus::kSourceReadFailed;
-  DistinctWords words(limit, runs);
+  // of the sources' encoding; only the result is written in the encoding.
+  // There is one result, so the sources must agree on it before a word is
+  // read; an empty source has no say.
+  std::vector<std::unique_ptr<CountingSource>> counted;
+  std::vector<std::unique_ptr<SourceText>> texts;
+  bool have_encoding = false;
+  TextEncoding encoding = TextEncoding::kBytes;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    ByteSource* source = sources[i];
+    if (progress.active()) {
+      counted.push_back(std::make_unique<CountingSource>(*source, progress));
+      source = counted.back().get();
+    }
+    texts.push_back(std::make_unique<SourceText>(*source));
+    details->source = i;
+    if (!texts[i]->Open()) return JobStatus::kSourceReadFailed;
+    if (texts[i]->empty()) continue;
+    if (!have_encoding) {
+      have_encoding = true;
+      encoding = texts[i]->encoding();
+      details->first_source = i;
+    } else if (texts[i]->encoding() != encoding) {
+      details->encoding = texts[i]->encoding();
+      details->first_encoding = encoding;
+      return JobStatus::kMixedEncodings;
+    }
+  }
+
+  DistinctWords words(limit, runs, &progress);
   JobStatus status = JobStatus::kCompleted;
   {
     WordScanner scanner(options.read_block_size);
@@ -32,12 +82,17 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
     auto add = [&](const std::string_view* batch, std::size_t count) {
       if (spilled && !words.Add(batch, count)) spilled = false;
     };
-    if (!scanner.ScanAll(text, add))
-      status = text.ended_in_half_unit() ? JobStatus::kSourceIncomplete : JobStatus::kSourceReadFailed;
-    else if (!spilled)
-      status = JobStatus::kResultUnwritable;
+    for (std::size_t i = 0; i < texts.size() && status == JobStatus::kCompleted; ++i) {
+      details->source = i;
+      if (!scanner.ScanAll(*texts[i], add)) {
+        status = texts[i]->ended_in_half_unit() ? JobStatus::kSourceIncomplete : JobStatus::kSourceReadFailed;
+      } else if (!spilled) {
+        status = JobStatus::kResultUnwritable;
+      }
+    }
   }
-  ResultText result(sink, text.encoding());
+  progress.Enter(ProgressTracker::Stage::kWriting);
+  ResultText result(sink, encoding);
   if (status == JobStatus::kCompleted && !result.WriteMark()) status = JobStatus::kResultUnwritable;
   if (status == JobStatus::kCompleted) {
     LineWriter writer(result, options.write_buffer_size);
@@ -51,8 +106,16 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
         break;
     }
   }
-  if (run_error != nullptr) *run_error = words.run_error();
+  details->run_error = words.run_error();
   if (options.stats != nullptr) *options.stats = words.stats();
+  return status;
+}
+
+JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options, RunStorage* runs,
+                    std::string* run_error) {
+  TidyDetails details;
+  const JobStatus status = TidyWords({&source}, sink, options, runs, &details);
+  if (run_error != nullptr) *run_error = details.run_error;
   return status;
 }
 
@@ -75,45 +138,99 @@ class ScratchStorage final : public RunStorage {
   std::string error_;
 };
 
-JobOutcome RunJob(const std::string& source, const std::string& result, const JobOptions& options) {
-  if (source.empty() || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
+bool IsStandardStream(const std::string& path, const JobOptions& options) {
+  return options.standard_streams && path == "-";
+}
 
-  SourceFile in;
-  if (!in.Open(source)) return JobOutcome{JobStatus::kSourceUnreadable, source, in.error()};
-  // Made before the long read, so a result that cannot be written is
-  // reported at once.
-  ReplacementFile out;
-  if (!out.Create(result)) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
+JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& result, const JobOptions& options) {
+  const bool empty_source = std::any_of(sources.begin(), sources.end(), [](const std::string& s) { return s.empty(); });
+  if (sources.empty() || empty_source || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
+  // How a path is named to the user.
+  auto shown = [&options](const std::string& path, const char* stream_name) {
+    return IsStandardStream(path, options) ? std::string(stream_name) : path;
+  };
 
-  ScratchStorage runs(out.folder());
-  std::string run_error;
-  switch (const JobStatus status = TidyWords(in, out, options, &runs, &run_error)) {
+  std::vector<std::unique_ptr<SourceFile>> ins;
+  std::vector<ByteSource*> in_sources;
+  std::uint64_t total_bytes = 0;
+  bool sizes_known = true;
+  for (const std::string& path : sources) {
+    ins.push_back(std::make_unique<SourceFile>());
+    SourceFile& in = *ins.back();
+    if (!(IsStandardStream(path, options) ? in.OpenStandardInput() : in.Open(path))) {
+      return JobOutcome{JobStatus::kSourceUnreadable, shown(path, kStandardInputName), in.error()};
+    }
+    const std::int64_t size = in.size();
+    sizes_known = sizes_known && size >= 0;
+    if (size > 0) total_bytes += static_cast<std::uint64_t>(size);
+    in_sources.push_back(&in);
+  }
+
+  // The result file is made before the long read, so a result that cannot
+  // be written is reported at once. The standard output has no folder of
+  // its own for run files, and takes the system's temporary folder.
+  const bool to_output = IsStandardStream(result, options);
+  ReplacementFile file_out;
+  StandardOutput standard_out;
+  if (!to_output && !file_out.Create(result)) {
+    return JobOutcome{JobStatus::kResultUnwritable, result, file_out.error()};
+  }
+  ByteSink& out = to_output ? static_cast<ByteSink&>(standard_out) : file_out;
+  const std::string& out_error = to_output ? standard_out.error() : file_out.error();
+  const std::string result_name = shown(result, kStandardOutputName);
+
+  ScratchStorage runs(to_output ? TemporaryFolder() : file_out.folder());
+  TidyDetails details;
+  const JobStatus status = TidyWords(in_sources, out, options, &runs, &details, sizes_known ? total_bytes : 0);
+  const std::string source_name = shown(sources[details.source], kStandardInputName);
+  switch (status) {
     case JobStatus::kSourceReadFailed:
-      return JobOutcome{status, source, in.error()};
+      return JobOutcome{status, source_name, ins[details.source]->error()};
     case JobStatus::kSourceIncomplete:
-      return JobOutcome{status, source, {}};
+      return JobOutcome{status, source_name, {}};
+    case JobStatus::kMixedEncodings: {
+      JobOutcome outcome{status, source_name, {}};
+      outcome.other_path = shown(sources[details.first_source], kStandardInputName);
+      outcome.encoding = details.encoding;
+      outcome.other_encoding = details.first_encoding;
+      return outcome;
+    }
     case JobStatus::kResultUnwritable:
-      return JobOutcome{status, result, run_error.empty() ? out.error() : run_error};
+      return JobOutcome{status, result_name, details.run_error.empty() ? out_error : details.run_error};
     default:
       break;
   }
-  // The source is closed first: it may be the very file being replaced.
-  in.Close();
-  if (!out.Commit()) return JobOutcome{JobStatus::kResultUnwritable, result, out.error()};
+  // The sources are closed first: one may be the very file being replaced.
+  ins.clear();
+  if (!to_output && !file_out.Commit()) {
+    JobOutcome outcome{JobStatus::kResultUnwritable, result, file_out.error()};
+    outcome.old_content_path = file_out.old_content_path();
+    return outcome;
+  }
   return JobOutcome{};
+}
+
+// Running out of memory anywhere, even for a message, ends the job; the
+// files are put back as they were while the stack unwinds.
+template <class Job>
+JobOutcome OutOfMemoryReported(Job&& job) {
+  try {
+    return job();
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return JobOutcome{JobStatus::kOutOfMemory, {}, {}};
 }
 
 }  // namespace
 
 JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options) {
-  // Running out of memory anywhere, even for a message, ends the job; the
-  // files are put back as they were while the stack unwinds.
-  try {
-    return RunJob(source, result, options);
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
-  }
-  return JobOutcome{JobStatus::kOutOfMemory, {}, {}};
+  return OutOfMemoryReported([&] { return RunJob(std::vector<std::string>{source}, result, options); });
+}
+
+JobOutcome TidyWordList(const std::vector<std::string>& sources, const std::string& result,
+                        const JobOptions& options) {
+  return OutOfMemoryReported([&] { return RunJob(sources, result, options); });
 }
 
 }  // namespace lexset

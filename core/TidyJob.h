@@ -2,11 +2,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/ByteStreams.h"
 #include "core/DistinctWords.h"
+#include "core/JobProgress.h"
 #include "core/RunStorage.h"
+#include "core/TextEncoding.h"
 
 namespace lexset {
 
@@ -16,6 +21,7 @@ enum class JobStatus {
   kSourceUnreadable,  // the source cannot be opened, or is not a file
   kSourceReadFailed,  // reading the source failed part-way
   kSourceIncomplete,  // a UTF-16 source ends in half a code unit
+  kMixedEncodings,    // two sources are in different encodings
   kResultUnwritable,  // the result cannot be created, written or replaced
   kOutOfMemory,
 };
@@ -23,9 +29,21 @@ enum class JobStatus {
 // What became of a job: for a problem, the file concerned and the system's
 // description of it. Nothing is shown to the user here.
 struct JobOutcome {
+  JobOutcome() = default;
+  JobOutcome(JobStatus status_, std::string path_, std::string reason_)
+      : status(status_), path(std::move(path_)), reason(std::move(reason_)) {}
+
   JobStatus status = JobStatus::kCompleted;
   std::string path;
   std::string reason;
+  // kResultUnwritable: where the result's old content is when replacing it
+  // stopped half-way and it could not be put back; empty otherwise.
+  std::string old_content_path;
+  // For kMixedEncodings: `path` is in `encoding`, and an earlier source,
+  // `other_path`, in `other_encoding`.
+  std::string other_path;
+  TextEncoding encoding = TextEncoding::kBytes;
+  TextEncoding other_encoding = TextEncoding::kBytes;
 };
 
 struct JobOptions {
@@ -36,16 +54,35 @@ struct JobOptions {
   std::size_t memory_limit = 0;
   // Receives the figures of the job's run files, when not null.
   SpillStats* stats = nullptr;
+  // Hears how the job goes, when not null.
+  JobProgress* progress = nullptr;
+  // Whether the path "-" means the standard input, as a source, and the
+  // standard output, as the result, rather than a file of that name.
+  bool standard_streams = false;
 };
 
-// Reads every word of `source` and writes the distinct words to `sink` in
-// ascending byte order, each followed by CR LF; a source that starts with a
-// byte-order mark is read and written in its encoding (core/TextEncoding.h).
-// Words beyond the memory limit go to run files in `runs`; without it,
-// running out of memory ends the job. Returns kCompleted, kSourceReadFailed
-// or kSourceIncomplete (nothing has been written then) or kResultUnwritable
-// (then *run_error holds why, if a run file failed).
-// Throws std::bad_alloc when memory runs out.
+// What TidyWords tells besides its status.
+struct TidyDetails {
+  std::size_t source = 0;        // the source concerned by a source's problem
+  std::size_t first_source = 0;  // for kMixedEncodings, an earlier source of another encoding
+  TextEncoding encoding = TextEncoding::kBytes;        // of `source`, for kMixedEncodings
+  TextEncoding first_encoding = TextEncoding::kBytes;  // of `first_source`
+  std::string run_error;  // for kResultUnwritable, why a run file failed, if one did
+};
+
+// Reads every word of `sources`, in turn, and writes the distinct words to
+// `sink` in ascending byte order, each followed by CR LF. A source that
+// starts with a byte-order mark is read, and the result written, in its
+// encoding (core/TextEncoding.h); sources of different encodings are
+// refused, but for empty ones. Words beyond the memory limit go to run files
+// in `runs`; without it, running out of memory ends the job. Returns
+// kCompleted, kSourceReadFailed, kSourceIncomplete or kMixedEncodings
+// (nothing has been written then) or kResultUnwritable; `details`, if not
+// null, tells which source or run file. Throws std::bad_alloc when memory
+// runs out.
+JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, const JobOptions& options,
+                    RunStorage* runs, TidyDetails* details, std::uint64_t total_bytes = 0);
+// The same for one source.
 JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options = {}, RunStorage* runs = nullptr,
                     std::string* run_error = nullptr);
 
@@ -53,5 +90,8 @@ JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& option
 // is complete on disk, and left exactly as it was on every failure. Source
 // and result may name the same file.
 JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options = {});
+// The same for several sources, whose distinct words all go to one result.
+JobOutcome TidyWordList(const std::vector<std::string>& sources, const std::string& result,
+                        const JobOptions& options = {});
 
 }  // namespace lexset

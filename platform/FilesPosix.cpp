@@ -1,4 +1,10 @@
 //===- FilesPosix.cpp - Source and result files on POSIX systems ---------===//
+//
+// The program's own files beside the result are named relative to the open
+// folder: their names may be longer than the result's, and a result path
+// near PATH_MAX would leave them no room.
+//
+//===----------------------------------------------------------------------===//
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,6 +13,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -77,15 +84,29 @@ bool WriteAll(int fd, const char* data, std::size_t size, std::string* error) {
   return true;
 }
 
-// Creates a file of a new temporary name in `folder`. *path holds the name
-// before the file exists, so that nothing after it can fail without the name
-// at hand to remove it; it is cleared again if no file is made. Returns the
-// descriptor, or -1 with *error set.
-int CreateTemporary(const std::string& folder, const char* suffix, int flags, mode_t mode, std::string* path,
-                    std::string* error) {
+// Opens `folder` (as ReplacementFile::folder() gives it) to name files in it.
+// Returns the descriptor, or -1 with errno set.
+int OpenFolder(const std::string& folder) {
+#ifdef O_PATH
+  constexpr int kOnlyToNameFilesIn = O_PATH;  // needs no read permission
+#else
+  constexpr int kOnlyToNameFilesIn = O_RDONLY;
+#endif
+  return open(folder.empty() ? "." : folder.c_str(), kOnlyToNameFilesIn | O_DIRECTORY | O_CLOEXEC);
+}
+
+// The file's name in `folder`, for a `path` that begins with `folder`.
+const char* NameIn(const std::string& folder, const std::string& path) { return path.c_str() + folder.size(); }
+
+// Creates a file of a new temporary name in `folder`, open as `folder_fd`.
+// *path holds the name before the file exists, so that nothing after it can
+// fail without the name at hand to remove it; it is cleared again if no file
+// is made. Returns the descriptor, or -1 with *error set.
+int CreateTemporary(const std::string& folder, int folder_fd, const char* suffix, int flags, mode_t mode,
+                    std::string* path, std::string* error) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     *path = folder + NewTemporaryName(suffix);
-    const int fd = open(path->c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const int fd = openat(folder_fd, NameIn(folder, *path), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) return fd;
     const int reason = errno;
     path->clear();
@@ -119,6 +140,23 @@ bool SourceFile::Open(const std::string& path) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   handle_ = fd;
   return true;
+}
+
+bool SourceFile::OpenStandardInput() {
+  Close();
+  const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    error_ = SystemReason(errno);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+std::int64_t SourceFile::size() const {
+  struct stat info;
+  if (fstat(static_cast<int>(handle_), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<std::int64_t>(info.st_size);
 }
 
 std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
@@ -167,8 +205,14 @@ bool ReplacementFile::Create(const std::string& target) {
 
   folder_ = FolderOf(target_);
   RemoveLeftovers(folder_);
+  const int folder_fd = OpenFolder(folder_);
+  if (folder_fd < 0) {
+    error_ = SystemReason(errno);
+    return false;
+  }
   // Mode 0666 under the umask: what a new file would get.
-  const int fd = CreateTemporary(folder_, ".tmp", O_WRONLY, 0666, &temporary_path_, &error_);
+  const int fd = CreateTemporary(folder_, folder_fd, ".tmp", O_WRONLY, 0666, &temporary_path_, &error_);
+  close(folder_fd);
   if (fd < 0) return false;
   handle_ = fd;
   // Held while the file is in use, so that no other run takes it for one
@@ -208,8 +252,12 @@ bool ReplacementFile::Commit() {
     Discard();
     return false;
   }
-  if (rename(temporary_path_.c_str(), target_.c_str()) != 0) {
-    error_ = SystemReason(errno);
+  const int folder_fd = OpenFolder(folder_);
+  const bool renamed =
+      folder_fd >= 0 && renameat(folder_fd, NameIn(folder_, temporary_path_), folder_fd, NameIn(folder_, target_)) == 0;
+  if (!renamed) error_ = SystemReason(errno);
+  if (folder_fd >= 0) close(folder_fd);
+  if (!renamed) {
     Discard();
     return false;
   }
@@ -227,20 +275,41 @@ bool ReplacementFile::Commit() {
 void ReplacementFile::Discard() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
   handle_ = -1;
-  if (!temporary_path_.empty()) unlink(temporary_path_.c_str());
+  if (!temporary_path_.empty()) {
+    const int folder_fd = OpenFolder(folder_);
+    if (folder_fd >= 0) {
+      unlinkat(folder_fd, NameIn(folder_, temporary_path_), 0);
+      close(folder_fd);
+    }
+  }
   temporary_path_.clear();
+}
+
+bool StandardOutput::Write(const char* data, std::size_t size) { return WriteAll(STDOUT_FILENO, data, size, &error_); }
+
+std::string TemporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  if (path.back() != '/') path += '/';
+  return path;
 }
 
 ScratchFile::~ScratchFile() { Close(); }
 
 bool ScratchFile::Create(const std::string& folder) {
   Close();
-  std::string name;
-  const int fd = CreateTemporary(folder, ".run", O_RDWR, 0600, &name, &error_);
-  if (fd < 0) return false;
+  const int folder_fd = OpenFolder(folder);
+  if (folder_fd < 0) {
+    error_ = SystemReason(errno);
+    return false;
+  }
+  std::string path;
+  const int fd = CreateTemporary(folder, folder_fd, ".run", O_RDWR, 0600, &path, &error_);
   // Unnamed from the start: the space returns to the system when the file
   // is closed, however the program ends.
-  unlink(name.c_str());
+  if (fd >= 0) unlinkat(folder_fd, NameIn(folder, path), 0);
+  close(folder_fd);
+  if (fd < 0) return false;
   handle_ = fd;
   return true;
 }
@@ -273,14 +342,16 @@ void RemoveLeftovers(const std::string& folder) {
   const std::time_t now = std::time(nullptr);
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (!IsTemporaryName(name)) continue;
-    const std::string path = folder + name;
+    if (!IsLeftoverName(name)) continue;
     struct stat info;
-    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || now - info.st_mtime < 60) continue;
+    if (fstatat(dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+        now - info.st_mtime < 60) {
+      continue;
+    }
     // A file another run still writes is locked by it.
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(dirfd(dir), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlinkat(dirfd(dir), name.c_str(), 0);
     close(fd);
   }
   closedir(dir);

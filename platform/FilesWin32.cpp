@@ -1,6 +1,9 @@
 //===- FilesWin32.cpp - Source and result files on Windows ---------------===//
 //
-// Paths are ANSI strings, passed to the A functions as typed.
+// Paths are ANSI strings. The user's paths are limited to MAX_PATH, as for
+// the A functions; the program's own files beside the result have longer
+// names, so every path goes to the W functions in full, with the "\\?\"
+// prefix that lifts that limit.
 //
 //===----------------------------------------------------------------------===//
 #include <windows.h>
@@ -49,6 +52,69 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, end);
 }
 
+// The ANSI path in UTF-16, converted as the A functions convert it.
+std::wstring Widen(const std::string& path) {
+  const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+  const int size = MultiByteToWideChar(code_page, 0, path.c_str(), -1, nullptr, 0);
+  if (size <= 1) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(code_page, 0, path.c_str(), -1, &wide[0], size);
+  wide.resize(static_cast<std::size_t>(size) - 1);
+  return wide;
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+  return text.compare(0, wcslen(prefix), prefix) == 0;
+}
+
+// `path` made full: resolved against the current folder (of its drive),
+// "/" turned into "\\", "." and ".." removed, as the system does for a path
+// without the prefix. A path with the prefix is taken as it is. Returns a
+// system error code.
+DWORD FullPath(const std::string& path, std::wstring* full) {
+  const std::wstring wide = Widen(path.empty() ? std::string(".") : path);
+  if (wide.empty()) return ERROR_INVALID_NAME;
+  if (StartsWith(wide, L"\\\\?\\")) {
+    *full = wide;
+    return ERROR_SUCCESS;
+  }
+  DWORD size = MAX_PATH;
+  for (;;) {
+    full->assign(size, L'\0');
+    const DWORD needed = GetFullPathNameW(wide.c_str(), size, &(*full)[0], nullptr);
+    if (needed == 0) return GetLastError();
+    if (needed < size) {
+      full->resize(needed);
+      break;
+    }
+    size = needed;
+  }
+  // A local or network path takes the prefix; a device ("\\.\NUL") stays
+  // as it is.
+  if (full->size() >= 3 && (*full)[1] == L':' && (*full)[2] == L'\\') {
+    full->insert(0, L"\\\\?\\");
+  } else if (StartsWith(*full, L"\\\\") && !StartsWith(*full, L"\\\\.\\") && !StartsWith(*full, L"\\\\?\\")) {
+    full->replace(0, 2, L"\\\\?\\UNC\\");
+  }
+  return ERROR_SUCCESS;
+}
+
+// A path the user gave, for the W functions. Longer than MAX_PATH allows,
+// it is refused as the A functions refuse it. Returns a system error code.
+DWORD UserPath(const std::string& path, std::wstring* system_path) {
+  if (Widen(path).size() > MAX_PATH - 1) return ERROR_FILENAME_EXCED_RANGE;
+  return FullPath(path, system_path);
+}
+
+// A file named `name` in `folder` (as ReplacementFile::folder() gives it),
+// for the W functions.
+std::wstring InFolder(const std::string& folder, const std::string& name) {
+  std::wstring path;
+  if (FullPath(folder, &path) != ERROR_SUCCESS) return Widen(folder + name);
+  if (path.back() != L'\\') path += L'\\';
+  return path + Widen(name);
+}
+
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 bool IsTransient(DWORD error) {
@@ -61,6 +127,8 @@ std::ptrdiff_t ReadSome(HANDLE file, char* buffer, std::size_t capacity, std::st
   const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
   DWORD got = 0;
   if (!ReadFile(file, buffer, wanted, &got, nullptr)) {
+    // A pipe whose writer has closed it is at its end.
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
     *error = SystemReason(GetLastError());
     return -1;
   }
@@ -89,8 +157,9 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size, std::string* erro
 HANDLE CreateTemporary(const std::string& folder, const char* suffix, DWORD access, DWORD flags, std::string* path,
                        std::string* error) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *path = folder + NewTemporaryName(suffix);
-    const HANDLE file = CreateFileA(path->c_str(), access, 0, nullptr, CREATE_NEW, flags, nullptr);
+    const std::string name = NewTemporaryName(suffix);
+    *path = folder + name;
+    const HANDLE file = CreateFileW(InFolder(folder, name).c_str(), access, 0, nullptr, CREATE_NEW, flags, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD reason = GetLastError();
     path->clear();
@@ -105,32 +174,39 @@ HANDLE CreateTemporary(const std::string& folder, const char* suffix, DWORD acce
 
 // Moves the new file to the target's name, which must be free. Returns a
 // system error code.
-DWORD MoveIntoPlace(const std::string& replacement, const std::string& target) {
-  return MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS : GetLastError();
+DWORD MoveIntoPlace(const std::wstring& replacement, const std::wstring& target) {
+  return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS : GetLastError();
 }
 
-// Puts the new file in place of the existing target. Returns a system
-// error code.
-DWORD ReplaceWith(const std::string& replacement, const std::string& target) {
+// Puts the new file in place of the existing target. Returns a system error
+// code. When the old file was moved aside and cannot be put back, its name
+// in `folder` is left in *moved_aside.
+DWORD ReplaceWith(const std::wstring& replacement, const std::wstring& target, const std::string& folder,
+                  std::string* moved_aside) {
   // The new file is visible to the user as the old one was.
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  const DWORD old_attributes = GetFileAttributesA(target.c_str());
+  const DWORD old_attributes = GetFileAttributesW(target.c_str());
   if (old_attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
   if ((old_attributes & kept) != 0 &&
-      !SetFileAttributesA(replacement.c_str(), (old_attributes & kept) | FILE_ATTRIBUTE_ARCHIVE)) {
+      !SetFileAttributesW(replacement.c_str(), (old_attributes & kept) | FILE_ATTRIBUTE_ARCHIVE)) {
     return GetLastError();
   }
   // With a backup name the old file is never lost: it is renamed aside
   // first, and put back if the new one then cannot take its place.
-  const std::string backup = FolderOf(target) + NewTemporaryName(".bak");
-  if (ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+  const std::string backup_name = NewTemporaryName(".bak");
+  const std::wstring backup = InFolder(folder, backup_name);
+  if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr)) {
-    DeleteFileA(backup.c_str());
+    DeleteFileW(backup.c_str());
     return ERROR_SUCCESS;
   }
   const DWORD error = GetLastError();
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    MoveFileExA(backup.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // Stopped half-way (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file has
+  // the backup name. It goes back only to a free name, never over a file
+  // another program has made there meanwhile.
+  if (GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    *moved_aside = folder + backup_name;
   }
   return error;
 }
@@ -141,13 +217,18 @@ SourceFile::~SourceFile() { Close(); }
 
 bool SourceFile::Open(const std::string& path) {
   Close();
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  std::wstring system_path;
+  if (const DWORD error = UserPath(path, &system_path)) {
+    error_ = SystemReason(error);
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesW(system_path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     error_ = kIsFolder;
     return false;
   }
   // Others may go on reading and writing it, as with the runtime's fopen.
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  const HANDLE file = CreateFileW(system_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error_ = SystemReason(GetLastError());
@@ -155,6 +236,28 @@ bool SourceFile::Open(const std::string& path) {
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;
+}
+
+bool SourceFile::OpenStandardInput() {
+  Close();
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE copy = nullptr;
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+    error_ = SystemReason(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!DuplicateHandle(GetCurrentProcess(), input, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    error_ = SystemReason(GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(copy);
+  return true;
+}
+
+std::int64_t SourceFile::size() const {
+  LARGE_INTEGER size;
+  if (GetFileType(AsHandle(handle_)) != FILE_TYPE_DISK || !GetFileSizeEx(AsHandle(handle_), &size)) return -1;
+  return size.QuadPart;
 }
 
 std::ptrdiff_t SourceFile::Read(char* buffer, std::size_t capacity) {
@@ -171,7 +274,13 @@ ReplacementFile::~ReplacementFile() { Discard(); }
 bool ReplacementFile::Create(const std::string& target) {
   Discard();
   target_ = target;
-  const DWORD attributes = GetFileAttributesA(target.c_str());
+  old_content_path_.clear();
+  std::wstring system_path;
+  if (const DWORD error = UserPath(target, &system_path)) {
+    error_ = SystemReason(error);
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesW(system_path.c_str());
   target_exists_ = attributes != INVALID_FILE_ATTRIBUTES;
   if (target_exists_ && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     error_ = kIsFolder;
@@ -207,14 +316,23 @@ bool ReplacementFile::Commit() {
     return false;
   }
 
-  DWORD error = ERROR_SUCCESS;
+  std::wstring target;
+  DWORD error = UserPath(target_, &target);
+  if (error != ERROR_SUCCESS) {
+    error_ = SystemReason(error);
+    Discard();
+    return false;
+  }
+  const std::wstring temporary = InFolder(folder_, temporary_path_.substr(folder_.size()));
   for (int attempt = 1; attempt <= kReplaceAttempts; ++attempt) {
     if (attempt > 1 && IsTransient(error)) Sleep(kReplaceRetryDelayMs);
-    error = target_exists_ ? ReplaceWith(temporary_path_, target_) : MoveIntoPlace(temporary_path_, target_);
+    error =
+        target_exists_ ? ReplaceWith(temporary, target, folder_, &old_content_path_) : MoveIntoPlace(temporary, target);
     if (error == ERROR_SUCCESS) {
       temporary_path_.clear();
       return true;
     }
+    if (!old_content_path_.empty()) break;
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_NOT_FOUND) {
       // Another program made or removed the result meanwhile.
       target_exists_ = error != ERROR_FILE_NOT_FOUND;
@@ -230,8 +348,18 @@ bool ReplacementFile::Commit() {
 void ReplacementFile::Discard() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
   handle_ = -1;
-  if (!temporary_path_.empty()) DeleteFileA(temporary_path_.c_str());
+  if (!temporary_path_.empty()) DeleteFileW(InFolder(folder_, temporary_path_.substr(folder_.size())).c_str());
   temporary_path_.clear();
+}
+
+bool StandardOutput::Write(const char* data, std::size_t size) {
+  return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &error_);
+}
+
+std::string TemporaryFolder() {
+  char folder[MAX_PATH + 1];
+  const DWORD size = GetTempPathA(sizeof folder, folder);
+  return size != 0 && size < sizeof folder ? std::string(folder, size) : std::string();
 }
 
 ScratchFile::~ScratchFile() { Close(); }
@@ -271,23 +399,26 @@ void ScratchFile::Close() {
 }
 
 void RemoveLeftovers(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA((folder + kTemporaryFilePrefix + "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(InFolder(folder, std::string(kTemporaryFilePrefix) + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   FILETIME now_time;
   GetSystemTimeAsFileTime(&now_time);
   const ULONGLONG now = (ULONGLONG{now_time.dwHighDateTime} << 32) | now_time.dwLowDateTime;
   constexpr ULONGLONG kMinute = 60ull * 10000000ull;  // in 100-nanosecond units
   do {
+    // The program's names are ASCII.
+    std::string name;
+    for (const wchar_t* c = found.cFileName; *c != L'\0' && *c < 0x80; ++c) name += static_cast<char>(*c);
     const ULONGLONG written =
         (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime;
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTemporaryName(found.cFileName) ||
-        written > now || now - written < kMinute) {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name.size() != wcslen(found.cFileName) ||
+        !IsLeftoverName(name) || written > now || now - written < kMinute) {
       continue;
     }
     // A file another run still has open cannot be deleted, and stays.
-    DeleteFileA((folder + found.cFileName).c_str());
-  } while (FindNextFileA(search, &found));
+    DeleteFileW(InFolder(folder, name).c_str());
+  } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 

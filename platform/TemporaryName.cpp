@@ -34,7 +34,7 @@ std::string NewTemporaryName(const char* suffix) {
   return std::string(kTemporaryFilePrefix) + digits + suffix;
 }
 
-bool IsTemporaryName(const std::string& name) {
+bool IsLeftoverName(const std::string& name) {
   const std::string prefix = kTemporaryFilePrefix;
   if (name.size() != prefix.size() + 16 + 4 || name.compare(0, prefix.size(), prefix) != 0) return false;
   for (std::size_t i = prefix.size(); i < prefix.size() + 16; ++i) {
@@ -42,7 +42,7 @@ bool IsTemporaryName(const std::string& name) {
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   }
   const std::string suffix = name.substr(prefix.size() + 16);
-  return suffix == ".tmp" || suffix == ".bak" || suffix == ".run";
+  return suffix == ".tmp" || suffix == ".run";
 }
 
 }  // namespace lexset

@@ -10,9 +10,10 @@ namespace lexset {
 // create the file exclusively and try another name if it exists.
 std::string NewTemporaryName(const char* suffix);
 
-// Whether `name` is one NewTemporaryName makes, with the suffix ".tmp"
-// (a result being written), ".bak" (a result being replaced) or ".run"
-// (intermediate words).
-bool IsTemporaryName(const std::string& name);
+// Whether `name` is one NewTemporaryName makes that a run killed part-way
+// may leave behind and another may remove: with the suffix ".tmp" (a result
+// being written) or ".run" (intermediate words). A ".bak" name (a result's
+// old content while it is replaced) is not: it may be the only copy.
+bool IsLeftoverName(const std::string& name);
 
 }  // namespace lexset

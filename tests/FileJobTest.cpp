@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +22,30 @@ namespace lexset::test {
 namespace {
 
 using Names = std::vector<std::string>;
+
+#ifdef _WIN32
+constexpr std::size_t kLongestPath = 259;  // MAX_PATH less its NUL
+constexpr char kSeparator = '\\';
+#else
+constexpr std::size_t kLongestPath = PATH_MAX - 1;
+constexpr char kSeparator = '/';
+#endif
+constexpr std::size_t kLongestName = 255;
+
+// Makes folders in `base` so that `name` in the innermost one has a path of
+// exactly `length` characters, and returns that path.
+std::string PathOfLength(const std::string& base, std::size_t length, const std::string& name) {
+  std::string folder = base;
+  for (std::size_t left; (left = length - folder.size() - 1 - name.size()) > 0;) {
+    folder += kSeparator + std::string(left <= 200 ? left - 1 : 150, 'd');
+#ifdef _WIN32
+    std::filesystem::create_directory("\\\\?\\" + folder);  // longer than CreateDirectory takes without
+#else
+    std::filesystem::create_directory(folder);
+#endif
+  }
+  return folder + kSeparator + name;
+}
 
 TEST(FileJobTest, ReplacesAnExistingResult) {
   ScratchFolder folder;
@@ -124,14 +149,15 @@ TEST(FileJobTest, SourceLargerThanManyReads) {
 
 TEST(FileJobTest, RemovesWhatAKilledRunLeftBehind) {
   // Temporary files of the program's own making, untouched for a while, go;
-  // anything else stays, however alike its name.
+  // anything else stays, however alike its name. A result's old content
+  // moved aside (.bak) stays too: it may be the only copy.
   ScratchFolder folder;
   WriteFile(folder.Path("source.txt"), "b a");
-  const Names leftovers = {".~lexset-0123456789abcdef.tmp", ".~lexset-fedcba9876543210.bak",
-                           ".~lexset-00000000000000aa.run"};
+  const Names leftovers = {".~lexset-0123456789abcdef.tmp", ".~lexset-00000000000000aa.run"};
   const Names kept = {".~lexset-ABCDEF0123456789.tmp",      ".~lexset-0123.tmp",
                       "lexset-0123456789abcdef.tmp",        ".~lexset-0123456789abcdef.txt",
-                      ".~lexset-0123456789abcdef.tmp.keep", ".~lexset-1111111111111111.tmp"};
+                      ".~lexset-0123456789abcdef.tmp.keep", ".~lexset-fedcba9876543210.bak",
+                      ".~lexset-1111111111111111.tmp"};
   const auto two_hours_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
   for (const auto& name : leftovers) WriteFile(folder.Path(name), "left behind");
   for (const auto& name : kept) WriteFile(folder.Path(name), "someone's");
@@ -146,6 +172,53 @@ TEST(FileJobTest, RemovesWhatAKilledRunLeftBehind) {
   expected.push_back("source.txt");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(folder.List(), expected);
+}
+
+TEST(FileJobTest, LongestPathsBesideLongerTemporaryNames) {
+  // The result's temporary, backup and run files beside it have longer
+  // names than the result, whose path or name is as long as the system
+  // allows; written in place, the result and its source fit.
+  ScratchFolder folder;
+  const std::string base = folder.path().string();
+  std::string words;
+  for (int i = 0; i < 3000; ++i) words += "w" + std::to_string(i * 7919 % 3001) + (i % 7 ? " " : "\r\n");
+  WriteFile(folder.Path("source.txt"), words);
+  JobOptions spill;
+  spill.memory_limit = 8192;  // through run files beside the result
+  const std::string deep = PathOfLength(base, kLongestPath, "r.txt");
+  const std::string inside = deep.substr(0, deep.size() - 6);
+  std::vector<std::string> results = {deep, "r.txt", base + kSeparator + std::string(kLongestName, 'n')};
+#ifdef _WIN32
+  results.back().resize(kLongestPath);
+  results.push_back(deep.substr(0, 2) + "r.txt");  // a drive and a name: in that drive's current folder
+  results.push_back(deep);
+  std::replace(results.back().begin(), results.back().end(), '\\', '/');
+#endif
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(inside);
+  for (const std::string& result : results) {
+    // A new result, the same replaced, and replaced by its own tidied words.
+    for (const std::string& source : {folder.Path("source.txt"), folder.Path("source.txt"), result}) {
+      const JobOutcome outcome = TidyWordList(source, result, spill);
+      EXPECT_EQ(outcome.status, JobStatus::kCompleted) << result.size() << " characters: " << outcome.reason;
+      EXPECT_EQ(ReadFile(result), ReferenceTidy(words));
+    }
+    EXPECT_FALSE(HasTemporaryFile(ScratchFolderListing(inside)));
+    std::filesystem::remove(result);
+  }
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(folder.List().size(), 2u);  // the folders made here, and the source
+
+  // Longer than that, they are refused, and nothing is made.
+  const std::string too_long = deep.substr(0, deep.size() - 5) + "rr.txt";
+  const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), too_long);
+  EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(TidyWordList(too_long, folder.Path("result.txt")).status, JobStatus::kSourceUnreadable);
+  EXPECT_EQ(TidyWordList(folder.Path("source.txt"), base + kSeparator + std::string(kLongestName + 1, 'n')).status,
+            JobStatus::kResultUnwritable);
+  EXPECT_EQ(ScratchFolderListing(inside), Names{});
+  EXPECT_EQ(folder.List().size(), 2u);
 }
 
 TEST(FileJobTest, Utf16SourceEndingInHalfACodeUnit) {

@@ -1,8 +1,8 @@
 //===- WindowsFileFaultTest.cpp - File faults on Windows -----------------===//
 //
 // Runs under Wine here: read-only and hidden attributes, a file held open by
-// another program, and folder names in code page 936 whose second byte is
-// a backslash.
+// another program, folder names in code page 936 whose second byte is a
+// backslash, the longest paths, and a replacement the system stops half-way.
 //
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/JobMessages.h"
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
 
@@ -146,6 +148,109 @@ TEST(WindowsFileTest, NamesWhoseSecondByteIsABackslash) {
       }
     }
     EXPECT_EQ(ListAnsi(sub), (Names{"result.txt", "\x81\x5c.txt"}));
+  }
+}
+
+TEST(WindowsFileTest, LongestPathThroughDoubleByteFolders) {
+  if (GetACP() != 936) GTEST_SKIP() << "needs the ANSI code page 936";
+  // 259 characters in more bytes, through folders named in 乗 (81 5C).
+  ScratchFolder folder;
+  const std::string source = folder.Path("source.txt");
+  WriteFile(source, "b a b");
+  std::string inside = folder.path().string();
+  for (std::size_t chars = inside.size(), left; (left = 259 - chars - 6) > 0; chars += left) {
+    if (left > 100) left = 60;
+    inside += '\\';
+    for (std::size_t i = 1; i < left; ++i) inside += "\x81\x5c";
+    std::wstring wide(inside.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, inside.data(), inside.size(), &wide[0], wide.size()));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + wide).c_str(), nullptr)) << GetLastError();
+  }
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, (inside + "\\r.txt").c_str(), -1, nullptr, 0), 259 + 1);
+  JobOptions spill;
+  spill.memory_limit = 64;  // through run files beside the result
+  for (const char* name : {"\\r.txt", "\\\x81\x5c.txt"}) {
+    for (const std::string& from : {source, inside + name}) {  // a new result, then replaced in place
+      const JobOutcome outcome = TidyWordList(from, inside + name, spill);
+      ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+      EXPECT_EQ(ReadFile(inside + name), "a\r\nb\r\n");
+    }
+  }
+  EXPECT_EQ(ListAnsi(inside), (Names{"r.txt", "\x81\x5c.txt"}));
+}
+
+// Points this program's import of `function` at `replacement`, and returns
+// what it pointed at: the job's calls to the system go through it.
+void* RedirectImport(const char* function, void* replacement) {
+  auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name != 0; ++dll) {
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+    for (auto* entry = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+         entry->u1.AddressOfData != 0; ++entry, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(entry->u1.Ordinal) ||
+          std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + entry->u1.AddressOfData)->Name, function) != 0) {
+        continue;
+      }
+      DWORD protection = 0;
+      VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), PAGE_READWRITE, &protection);
+      void* const previous = reinterpret_cast<void*>(slot->u1.Function);
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), protection, &protection);
+      return previous;
+    }
+  }
+  return nullptr;
+}
+
+bool g_name_taken = false;
+
+// ReplaceFileW stopping half-way, as when the new file cannot be moved in:
+// the old one has the backup name. With g_name_taken, another program has
+// meanwhile made a file of the replaced one's name.
+BOOL WINAPI ReplaceHalfWay(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID) {
+  MoveFileExW(replaced, backup, 0);
+  if (g_name_taken) CloseHandle(CreateFileW(replaced, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+  return FALSE;
+}
+
+TEST(WindowsFileTest, ReplacementStoppedHalfWay) {
+  struct Redirect {
+    void* system = RedirectImport("ReplaceFileW", reinterpret_cast<void*>(&ReplaceHalfWay));
+    ~Redirect() { RedirectImport("ReplaceFileW", system); }
+  } redirect;
+  ASSERT_NE(redirect.system, nullptr);
+  for (const bool taken : {false, true}) {
+    ScratchFolder folder;
+    const std::string result = folder.Path("result.txt");
+    WriteFile(folder.Path("source.txt"), "b a");
+    WriteFile(result, "precious");
+    // Old, as a leftover would look: the rename keeps the time.
+    std::filesystem::last_write_time(result, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+    g_name_taken = taken;
+    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), result);
+    EXPECT_EQ(outcome.status, JobStatus::kResultUnwritable);
+    const std::string message = DescribeOutcome(outcome).text;
+    if (!taken) {  // the old file went back
+      EXPECT_EQ(outcome.old_content_path, "");
+      EXPECT_NE(message.find("结果文件未作任何改动。"), std::string::npos) << message;
+      EXPECT_EQ(ReadFile(result), "precious");
+      EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+      continue;
+    }
+    // The other program's file stays; the message names where the old
+    // content is, and no later job in the folder removes it.
+    const Names names = folder.List();
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(outcome.old_content_path, folder.Path(names[0]));
+    EXPECT_NE(message.find("“" + folder.Path(names[0]) + "”"), std::string::npos) << message;
+    EXPECT_EQ(message.find("未作任何改动"), std::string::npos) << message;
+    EXPECT_EQ(ReadFile(folder.Path(names[0])), "precious");
+    EXPECT_EQ(ReadFile(result), "");
+    ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("other.txt")).status, JobStatus::kCompleted);
+    EXPECT_EQ(folder.List(), (Names{names[0], "other.txt", "result.txt", "source.txt"}));
   }
 }
 

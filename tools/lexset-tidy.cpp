@@ -1,68 +1,65 @@
 //===- lexset-tidy.cpp - The word-list job from the command line ---------===//
 //
-// A developer's tool for tests and benchmarks: runs the same job as the
-// window's Start button and prints the message the window would show, in
-// UTF-8, on standard error.
+//   lexset-tidy [OPTIONS] SOURCE... RESULT
 //
-//   lexset-tidy [--memory-limit BYTES] [--stats] SOURCE RESULT
-//
-// --memory-limit  how much memory the distinct words may take before they
-//                 go to run files (default: the program's own choice)
-// --stats         also prints the figures of the run files on standard error
-//
-// Exit status: 0 when the job completed, 1 for an empty path, 2 for any
-// other problem.
+// Runs the job of the window's Start button on one or more sources, whose
+// distinct words all go to one result; "-" reads the standard input or
+// writes the standard output. Prints the message the window would show on
+// standard error, and while a long job runs, its progress on one line when
+// standard error is a console. Exit status: 0 when the job completed, 1 for
+// an empty path or a usage error, 2 for any other problem.
 //
 //===----------------------------------------------------------------------===//
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/JobMessages.h"
 #include "core/TidyJob.h"
 #include "tools/ConsoleText.h"
+#include "tools/ProgressLine.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr, "usage: lexset-tidy [--memory-limit BYTES] [--stats] SOURCE RESULT\n");
-  return 2;
+constexpr char kVersion[] = "lexset-tidy 1.0.0.1";
+
+constexpr char kUsage[] = "用法：lexset-tidy [选项] 待处理文件... 结果文件（--help 显示说明）";
+
+constexpr char kHelp[] =
+    "用法：lexset-tidy [选项] 待处理文件... 结果文件\r\n"
+    "\r\n"
+    "读出待处理文件中以空白（空格、tab 和换行）隔开的字符串，去除重复的，\r\n"
+    "按字符串大小顺序写入结果文件，每行一个。以字节顺序标记开头的 UTF-8\r\n"
+    "和 UTF-16 文件按其编码读写。几个待处理文件的字符串合并写入同一个结果\r\n"
+    "文件，它们的编码须相同。结果文件可以是待处理文件之一。\r\n"
+    "“-”作为待处理文件表示标准输入，作为结果文件表示标准输出。\r\n"
+    "\r\n"
+    "选项：\r\n"
+    "  --memory-limit 字节数  字符串在内存中最多占用的字节数，超出时先写入临时文件\r\n"
+    "                         （默认由程序按内存大小决定）\r\n"
+    "  --stats                另外输出临时文件的统计数字\r\n"
+    "  --quiet                不显示进度和“处理完毕。”，只报告问题\r\n"
+    "  --help                 显示本说明\r\n"
+    "  --version              显示版本\r\n"
+    "\r\n"
+    "退出状态：0 处理完毕；1 文件名为空或用法有误；2 其他问题。\r\n";
+
+void Print(std::FILE* stream, const std::string& text) {
+  std::fprintf(stream, "%s\n", lexset::ToConsoleText(text).c_str());
 }
 
-}  // namespace
+// A usage error: what is wrong, and how to use the program.
+int UsageError(const std::string& problem) {
+  Print(stderr, "lexset-tidy：" + problem);
+  Print(stderr, kUsage);
+  return 1;
+}
 
-int main(int argc, char** argv) {
-  lexset::JobOptions options;
-  lexset::SpillStats stats;
-  bool print_stats = false;
-  int arg = 1;
-  for (; arg < argc && std::strncmp(argv[arg], "--", 2) == 0; ++arg) {
-    if (std::strcmp(argv[arg], "--memory-limit") == 0 && arg + 1 < argc) {
-      char* end = nullptr;
-      const unsigned long long limit = std::strtoull(argv[++arg], &end, 10);
-      if (end == argv[arg] || *end != '\0' || limit == 0) return Usage();
-      options.memory_limit = static_cast<std::size_t>(limit);
-    } else if (std::strcmp(argv[arg], "--stats") == 0) {
-      print_stats = true;
-      options.stats = &stats;
-    } else {
-      return Usage();
-    }
-  }
-  if (argc - arg != 2) return Usage();
-
-  const lexset::JobOutcome outcome = lexset::TidyWordList(argv[arg], argv[arg + 1], options);
-  const lexset::JobMessage message = lexset::DescribeOutcome(outcome);
-  const std::string text = lexset::ToConsoleText(message.text);
-  std::fprintf(stderr, "%s\n", text.c_str());
-  if (print_stats) {
-    std::fprintf(stderr, "runs=%zu merge_passes=%zu run_bytes_written=%llu peak_run_bytes=%llu\n", stats.runs_written,
-                 stats.merge_passes, static_cast<unsigned long long>(stats.bytes_written),
-                 static_cast<unsigned long long>(stats.peak_run_bytes));
-  }
-
-  switch (outcome.status) {
+int ExitStatus(lexset::JobStatus status) {
+  switch (status) {
     case lexset::JobStatus::kCompleted:
       return 0;
     case lexset::JobStatus::kEmptyPath:
@@ -70,4 +67,72 @@ int main(int argc, char** argv) {
     default:
       return 2;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef SIGPIPE
+  // A reader of the standard output that goes away is a write failure to
+  // report, not a reason to die unheard.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  lexset::JobOptions options;
+  options.standard_streams = true;
+  lexset::SpillStats stats;
+  bool print_stats = false;
+  bool quiet = false;
+  std::vector<std::string> paths;
+  bool options_ended = false;
+  for (int arg = 1; arg < argc; ++arg) {
+    const std::string text = argv[arg];
+    if (options_ended || text.size() < 2 || text[0] != '-') {
+      paths.push_back(text);
+    } else if (text == "--") {
+      options_ended = true;
+    } else if (text == "--help") {
+      Print(stdout, kHelp);
+      return 0;
+    } else if (text == "--version") {
+      Print(stdout, kVersion);
+      return 0;
+    } else if (text == "--memory-limit") {
+      if (arg + 1 >= argc) return UsageError("--memory-limit 后面缺少字节数");
+      char* end = nullptr;
+      const char* value = argv[++arg];
+      const unsigned long long limit = std::strtoull(value, &end, 10);
+      if (end == value || *end != '\0' || limit == 0 || value[0] == '-') {
+        return UsageError(std::string("--memory-limit 的字节数不对：") + value);
+      }
+      options.memory_limit = static_cast<std::size_t>(limit);
+    } else if (text == "--stats") {
+      print_stats = true;
+      options.stats = &stats;
+    } else if (text == "--quiet") {
+      quiet = true;
+    } else {
+      return UsageError("不认识的选项 " + text);
+    }
+  }
+  if (paths.size() < 2) return UsageError(paths.empty() ? "缺少待处理文件和结果文件" : "缺少结果文件");
+  const std::string result = paths.back();
+  paths.pop_back();
+  int standard_inputs = 0;
+  for (const std::string& path : paths) standard_inputs += path == "-";
+  if (standard_inputs > 1) return UsageError("标准输入（-）只能读一次");
+
+  lexset::ProgressLine progress(!quiet && lexset::StandardErrorIsConsole());
+  if (!quiet && lexset::StandardErrorIsConsole()) options.progress = &progress;
+  const lexset::JobOutcome outcome = lexset::TidyWordList(paths, result, options);
+  progress.Clear();
+
+  if (!quiet || outcome.status != lexset::JobStatus::kCompleted) {
+    Print(stderr, lexset::DescribeOutcome(outcome).text);
+  }
+  if (print_stats) {
+    std::fprintf(stderr, "runs=%zu merge_passes=%zu run_bytes_written=%llu peak_run_bytes=%llu\n", stats.runs_written,
+                 stats.merge_passes, static_cast<unsigned long long>(stats.bytes_written),
+                 static_cast<unsigned long long>(stats.peak_run_bytes));
+  }
+  return ExitStatus(outcome.status);
 }

@@ -1,6 +1,7 @@
 //===- WordListApp.cpp - The application object --------------------------===//
 #include "ui/WordListApp.h"
 
+#include "core/JobMessages.h"
 #include "ui/WordListDlg.h"
 
 BEGIN_MESSAGE_MAP(CWordListApp, CWinApp)
@@ -9,6 +10,9 @@ END_MESSAGE_MAP()
 
 // The one application object.
 CWordListApp theApp;
+
+// The framework's own messages take the caption of the program's.
+CWordListApp::CWordListApp() : CWinApp(lexset::kMessageCaption) {}
 
 BOOL CWordListApp::InitInstance() {
   AfxEnableControlContainer();

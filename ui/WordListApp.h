@@ -6,7 +6,7 @@
 // Runs the main dialog modally and ends the process when it closes.
 class CWordListApp : public CWinApp {
  public:
-  CWordListApp() = default;
+  CWordListApp();
 
   BOOL InitInstance() override;
 

@@ -31,8 +31,12 @@ bool ReturnsResultDirectly(UINT message) {
 }
 
 // An exception must not unwind through the system's code: it is reported
-// here and the message counts as handled.
-void ReportException(HWND window, const char* what) { ::MessageBoxA(window, what, "lexset", MB_OK | MB_ICONSTOP); }
+// here, like the program's other messages under the application's name, and
+// the message counts as handled.
+void ReportException(HWND window, const char* what) {
+  const LPCSTR caption = AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : nullptr;
+  ::MessageBoxA(window, what, caption, MB_OK | MB_ICONEXCLAMATION);
+}
 
 }  // namespace
 
