@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -266,6 +267,8 @@ struct Scale {
 // 100 %, where the labels' texts just fit in the default GUI font, and
 // 150 %, where the dialog grows less than that font.
 const Scale kScales[] = {{"At100Percent", 96}, {"At150Percent", 144}};
+
+void PrintTo(const Scale& row, std::ostream* out) { *out << row.name; }
 
 class ScalingTest : public ::testing::TestWithParam<Scale> {};
 
