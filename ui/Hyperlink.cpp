@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 
 // The hand over a link, 32 x 32 with its fingertip at (5, 2). Each row is
@@ -87,24 +89,59 @@ constexpr BYTE kHandXor[32 * 4] = {
 bool g_pressed = false;
 // A label's text, fetched for painting and for clicks; longer texts are cut.
 char g_text[kHyperlinkTargetSize];
-// Made on first need and kept until the process ends.
-HFONT g_linkFont = nullptr;
+// Made on first need and kept until the process ends: the default GUI
+// font, underlined, at each pixel height a label has needed (ample for 500 %
+// scaling), and the hand.
+constexpr LONG kLinkFontHeights = 128;
+HFONT g_linkFonts[kLinkFontHeights];
 HCURSOR g_handCursor = nullptr;
 
 HyperlinkData* RecordOf(HWND window) {
   return reinterpret_cast<HyperlinkData*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// The default GUI font, underlined.
-HFONT LinkFont() {
-  if (g_linkFont == nullptr) {
-    LOGFONTA font{};
-    if (::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font) == sizeof font) {
-      font.lfUnderline = TRUE;
-      g_linkFont = ::CreateFontIndirectA(&font);
-    }
+// The default GUI font `gui`, underlined, `height` pixels high (measured as
+// the stock font measures its own height, by cell or by character).
+HFONT LinkFont(LOGFONTA gui, LONG height) {
+  if (height < 0 || height >= kLinkFontHeights) return nullptr;
+  if (g_linkFonts[height] == nullptr) {
+    gui.lfHeight = gui.lfHeight < 0 ? -height : height;
+    gui.lfUnderline = TRUE;
+    g_linkFonts[height] = ::CreateFontIndirectA(&gui);
   }
-  return g_linkFont;
+  return g_linkFonts[height];
+}
+
+LONG TextWidth(HDC dc, HFONT font, const char* text, UINT format) {
+  const HGDIOBJ previous = ::SelectObject(dc, font);
+  RECT rect{0, 0, 0, 0};
+  ::DrawTextA(dc, text, -1, &rect, format | DT_CALCRECT);
+  ::SelectObject(dc, previous);
+  return rect.right - rect.left;
+}
+
+// The font in which a label `width` pixels wide draws `text`: the default
+// GUI font, underlined, wherever the text fits. At higher scaling a label,
+// sized in its dialog's units, may grow less than that font, since the units
+// follow the average width of the dialog's font in whole pixels; then the
+// largest smaller size at which the text fits, in step with the dialog. Never
+// below the font's size at 100 %: a text that fits there fits at any scaling,
+// and one too long for its label is cut at the edge, in the full size.
+HFONT FittingLinkFont(HDC dc, const char* text, LONG width, UINT format) {
+  LOGFONTA gui;
+  if (::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui) != sizeof gui) return nullptr;
+  const LONG full = gui.lfHeight < 0 ? -gui.lfHeight : gui.lfHeight;
+  const HFONT fullFont = LinkFont(gui, full);
+  const LONG fullWidth = fullFont != nullptr ? TextWidth(dc, fullFont, text, format) : 0;
+  if (fullWidth <= width) return fullFont;
+  const LONG smallest = std::max(1, ::MulDiv(full, 96, ::GetDeviceCaps(dc, LOGPIXELSY)));
+  // From just above the proportional estimate, which rounding may leave one
+  // size short.
+  for (LONG height = std::min(full - 1, full * width / fullWidth + 1); height >= smallest; --height) {
+    const HFONT font = LinkFont(gui, height);
+    if (font != nullptr && TextWidth(dc, font, text, format) <= width) return font;
+  }
+  return fullFont;
 }
 
 HCURSOR HandCursor() {
@@ -129,9 +166,9 @@ LRESULT OnPaint(HWND window, const HyperlinkData& link) {
   const HDC dc = ::BeginPaint(window, &paint);
   ::SetTextColor(dc, link.colour);
   ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-  const HFONT font = LinkFont();
-  const HGDIOBJ previousFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
   ::GetWindowTextA(window, g_text, sizeof g_text);
+  const HFONT font = FittingLinkFont(dc, g_text, client.right - client.left, format);
+  const HGDIOBJ previousFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
   ::DrawTextA(dc, g_text, -1, &client, format);
   if (previousFont != nullptr) ::SelectObject(dc, previousFont);
   ::EndPaint(window, &paint);

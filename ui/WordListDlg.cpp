@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 #include "core/JobMessages.h"
 #include "ui/AboutDlg.h"
 #include "ui/Hyperlink.h"
@@ -19,6 +21,32 @@ constexpr char kEmailUrl[] = "mailto:me@example.com";
 
 constexpr char kFileFilter[] = "Text File (*.txt)|*.txt|Word File (*.doc)|*.doc|All Files (*.*)|*.*||";
 constexpr char kEmptyResultPath[] = "结果文件名不能为空。\r\n请先生成结果文件。";
+
+// The path of the first file of a drop, however long, in the program's code
+// page; empty if the drop holds none. The shell hands paths over in UTF-16,
+// and their length in UTF-16 is asked first: the length the ANSI call gives
+// for them has not always been the length in the code page.
+std::string FirstDroppedFile(HDROP drop) {
+  if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return std::string();
+  std::wstring wide(::DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+  wide.resize(::DragQueryFileW(drop, 0, &wide[0], static_cast<UINT>(wide.size())));
+  if (wide.empty()) return std::string();
+  const int length = static_cast<int>(wide.size());
+  std::string path(::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr), '\0');
+  path.resize(
+      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, &path[0], static_cast<int>(path.size()), nullptr, nullptr));
+  return path;
+}
+
+// Whether a drop fell on `control` of `window`.
+bool DroppedOn(HDROP drop, HWND window, HWND control) {
+  POINT point;
+  if (!::DragQueryPoint(drop, &point)) return false;  // on the frame or caption
+  RECT rect;
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return ::PtInRect(&rect, point) != FALSE;
+}
 
 }  // namespace
 
@@ -39,6 +67,7 @@ ON_WM_QUERYDRAGICON()
 ON_BN_CLICKED(IDC_BROWSE_SOURCE, OnBrowseSource)
 ON_BN_CLICKED(IDC_BROWSE_RESULT, OnBrowseResult)
 ON_BN_CLICKED(IDC_OPEN_RESULT, OnOpenResult)
+ON_WM_DROPFILES()
 END_MESSAGE_MAP()
 
 BOOL CWordListDlg::OnInitDialog() {
@@ -58,6 +87,8 @@ BOOL CWordListDlg::OnInitDialog() {
 
   AttachHyperlink(m_hWnd, IDC_WEBSITE_LINK, kWebsiteUrl, kDefaultLinkColour);
   AttachHyperlink(m_hWnd, IDC_EMAIL_LINK, kEmailUrl, kDefaultLinkColour);
+
+  DragAcceptFiles();
 
   return TRUE;  // the first control that takes the focus, Start, gets it
 }
@@ -108,6 +139,18 @@ void CWordListDlg::OnBrowseResult() { BrowseInto(IDC_RESULT_PATH); }
 void CWordListDlg::BrowseInto(int id) {
   CFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST | OFN_EXPLORER, kFileFilter, this);
   if (dialog.DoModal() == IDOK) SetDlgItemText(id, dialog.GetPathName());
+}
+
+// A file dropped on the result box names the result; dropped anywhere else
+// on the window, the source. Of several files the first counts. As with
+// Browse, only the box changes; nothing starts.
+void CWordListDlg::OnDropFiles(HDROP hDropInfo) {
+  const std::string path = FirstDroppedFile(hDropInfo);
+  if (!path.empty()) {
+    const bool result = DroppedOn(hDropInfo, m_hWnd, ::GetDlgItem(m_hWnd, IDC_RESULT_PATH));
+    SetDlgItemText(result ? IDC_RESULT_PATH : IDC_SOURCE_PATH, path.c_str());
+  }
+  ::DragFinish(hDropInfo);
 }
 
 void CWordListDlg::OnOpenResult() {

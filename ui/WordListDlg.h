@@ -29,6 +29,7 @@ class CWordListDlg : public CDialog {
   void OnBrowseSource();
   void OnBrowseResult();
   void OnOpenResult();
+  void OnDropFiles(HDROP hDropInfo);
 
   DECLARE_MESSAGE_MAP()
 

@@ -1,5 +1,6 @@
 //===- LinkTest.cpp - The link labels, as a user sees and clicks them ----===//
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,68 @@ TEST(LinkTest, TheHandShowsOverTheLinksOnly) {
   EXPECT_EQ(probe["cursor-email"], website);
   EXPECT_NE(probe["cursor-plain"], website);
 }
+
+// The scaling that programs started from now on in the prefix draw at, as
+// dots per inch; the prefix's own 96 again once it goes.
+class Scaling {
+ public:
+  explicit Scaling(DWORD dpi) { Set(&dpi); }
+  ~Scaling() { Set(nullptr); }
+  Scaling(const Scaling&) = delete;
+  Scaling& operator=(const Scaling&) = delete;
+
+ private:
+  static void Set(const DWORD* dpi) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      ADD_FAILURE() << "cannot set the display scaling";
+      return;
+    }
+    if (dpi != nullptr) {
+      RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(dpi), sizeof *dpi);
+    } else {
+      RegDeleteValueA(key, "LogPixels");
+    }
+    RegCloseKey(key);
+  }
+};
+
+struct Scale {
+  const char* name;
+  DWORD dpi;
+};
+
+// 100 %, where the labels' texts just fit in the default GUI font, and
+// 150 %, where the dialog grows less than that font.
+const Scale kScales[] = {{"At100Percent", 96}, {"At150Percent", 144}};
+
+void PrintTo(const Scale& row, std::ostream* out) { *out << row.name; }
+
+class ScalingTest : public ::testing::TestWithParam<Scale> {};
+
+TEST_P(ScalingTest, LinksAndEveryOtherTextAreWhole) {
+  const Scaling scaling(GetParam().dpi);
+  App app;
+  ASSERT_TRUE(app.Start());
+  auto probe = app.Probe();
+  EXPECT_EQ(probe["dpi"], std::to_string(GetParam().dpi));
+  EXPECT_EQ(probe["cut"], "");
+  for (int id : {IDC_WEBSITE_LINK, IDC_EMAIL_LINK}) {
+    SCOPED_TRACE(id);
+    const Ink ink = ExpectLink(app.Item(id), kBlue);
+    // The underline runs under the whole text, so it reaches the right edge
+    // only where the text is cut there.
+    EXPECT_LE(ink.box.left, 1);
+    EXPECT_LT(ink.box.right, ink.width);
+  }
+  PostMessageA(app.dialog(), WM_SYSCOMMAND, IDM_ABOUT, 0);
+  ASSERT_NE(app.WaitForOwned(), nullptr);
+  EXPECT_EQ(app.Probe()["box-cut"], "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ScalingTest, ::testing::ValuesIn(kScales),
+                         [](const ::testing::TestParamInfo<Scale>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace gui

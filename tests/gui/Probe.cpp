@@ -2,10 +2,11 @@
 //
 // A message hook the GUI tests set on lexset's UI thread. Under Wine some
 // things can only be seen from inside the process: icon and cursor handles,
-// the system menu, the bits of a cursor. When the thread takes the message
-// "lexset-probe" from its queue, the hook writes what it sees, a line each,
-// the first word naming the line, to lexset-probe.dll.out beside itself.
-// It runs on the thread itself, so it starts and ends no thread there.
+// the system menu, the bits of a cursor, the fonts of controls. When the
+// thread takes the message "lexset-probe" from its queue, the hook writes
+// what it sees, a line each, the first word naming the line, to
+// lexset-probe.dll.out beside itself. It runs on the thread itself, so it
+// starts and ends no thread there.
 //
 //===----------------------------------------------------------------------===//
 #include <windows.h>
@@ -65,6 +66,31 @@ std::string CursorOver(HWND window, const std::string& name) {
   return line;
 }
 
+// The texts of `dialog`'s labels and buttons that are wider or taller than
+// their controls, in the fonts the controls draw them in, each followed by
+// '|'. The link labels draw themselves in fonts of their own; the tests look
+// at their pixels instead.
+std::string CutTexts(HWND dialog) {
+  std::string cut;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char kind[16] = "", text[256] = "";
+    GetClassNameA(child, kind, sizeof kind);
+    GetWindowTextA(child, text, sizeof text);
+    const int id = GetDlgCtrlID(child);
+    const bool label = _stricmp(kind, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
+    if (!(label || _stricmp(kind, "Button") == 0) || id == IDC_WEBSITE_LINK || id == IDC_EMAIL_LINK) continue;
+    RECT client, drawn{0, 0, 0, 0};
+    GetClientRect(child, &client);
+    const HDC dc = GetDC(child);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text, -1, &drawn, DT_SINGLELINE | DT_CALCRECT);
+    SelectObject(dc, previous);
+    ReleaseDC(child, dc);
+    if (drawn.right > client.right || drawn.bottom > client.bottom) cut += std::string(text) + "|";
+  }
+  return cut;
+}
+
 // Finds the process's visible dialogs: the main window, and a box it shows.
 BOOL CALLBACK FindDialogs(HWND window, LPARAM found) {
   char name[8] = "";
@@ -95,6 +121,12 @@ std::string Observe() {
     out += "menu-last " + std::to_string(GetMenuItemID(menu, last)) + (separated ? " after-separator " : " ") + text +
            "\n";
   }
+  // The scaling the program draws at, and what does not fit.
+  const HDC screen = GetDC(main);
+  out += "dpi " + std::to_string(GetDeviceCaps(screen, LOGPIXELSY)) + "\n";
+  ReleaseDC(main, screen);
+  out += "cut " + CutTexts(main) + "\n";
+  if (box != nullptr) out += "box-cut " + CutTexts(box) + "\n";
   // The two link labels, and a plain label to compare.
   out += CursorOver(GetDlgItem(main, IDC_WEBSITE_LINK), "website");
   out += CursorOver(GetDlgItem(main, IDC_EMAIL_LINK), "email");

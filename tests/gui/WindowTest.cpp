@@ -1,4 +1,7 @@
 //===- WindowTest.cpp - The main window and the About box, as a user works them ===//
+#include <shlobj.h>
+
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -291,6 +294,112 @@ TEST(BrowseTest, PutsTheChosenFileInItsBox) {
   EXPECT_EQ(ReadAll(folder + "\\edited.txt"), "a\r\nb\r\n");
   EXPECT_EQ(ReadAll(folder + "\\sorted.txt"), "");
 }
+
+// Where on the window files are dropped.
+enum class Spot { kSourceBox, kResultBox, kStartButton, kCaption };
+
+// Files dropped on the window, and the box whose text becomes the first.
+// The boxes hold a source and a result path beforehand.
+struct Drop {
+  const char* name;
+  Spot spot;
+  bool wide;                       // UTF-16 paths, as the shell hands them over; else ANSI
+  std::vector<std::string> files;  // in code page 936
+  int box;                         // 0: neither box changes
+};
+
+std::string LongPath() {
+  std::string path = "C:\\长路径";
+  for (int i = 0; i < 20; ++i) path += "\\子文件夹abcdefghij";
+  return path + "\\词表.txt";  // 313 characters, 398 bytes
+}
+
+const Drop kDrops[] = {
+    {"OnTheSourceBox", Spot::kSourceBox, true, {"C:\\词表\\新词.txt"}, IDC_SOURCE_PATH},
+    {"OnTheResultBox", Spot::kResultBox, true, {"D:\\结果\\词库.txt"}, IDC_RESULT_PATH},
+    // Anywhere else on the window it is the source; the job does not start.
+    {"OnTheStartButton", Spot::kStartButton, true, {"C:\\a.txt"}, IDC_SOURCE_PATH},
+    {"OnTheCaption", Spot::kCaption, true, {"C:\\b.txt"}, IDC_SOURCE_PATH},
+    {"SeveralFilesTheFirstCounts", Spot::kResultBox, true, {"C:\\一.txt", "C:\\二.txt", "C:\\三.txt"}, IDC_RESULT_PATH},
+    {"AnsiPaths", Spot::kResultBox, false, {"C:\\词表\\旧词.txt", "C:\\x.txt"}, IDC_RESULT_PATH},
+    {"LongerThanMaxPath", Spot::kSourceBox, true, {LongPath()}, IDC_SOURCE_PATH},
+    {"NoFiles", Spot::kSourceBox, true, {}, 0},
+};
+
+// Drops `row`'s files on the window as the shell does: a DROPFILES block in
+// the program's memory with the paths after it, each ended by a NUL and the
+// list by one more. The shell posts the message; it is sent here, so the
+// program has handled it on return and the test can free the block, which
+// DragFinish leaves alone since the program's heap did not give it.
+void DropOn(const App& app, const Drop& row) {
+  DROPFILES header{};
+  header.pFiles = sizeof header;
+  header.fWide = row.wide;
+  RECT rect;
+  if (row.spot == Spot::kCaption) {
+    GetWindowRect(app.dialog(), &rect);
+    header.pt = {rect.left + 40, rect.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2};
+    header.fNC = TRUE;
+  } else {
+    const int id = row.spot == Spot::kSourceBox   ? IDC_SOURCE_PATH
+                   : row.spot == Spot::kResultBox ? IDC_RESULT_PATH
+                                                  : IDOK;
+    GetWindowRect(app.Item(id), &rect);
+    header.pt = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ScreenToClient(app.dialog(), &header.pt);
+  }
+  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+  for (const std::string& file : row.files) {
+    if (row.wide) {
+      std::wstring wide(file.size(), L'\0');
+      wide.resize(MultiByteToWideChar(936, 0, file.data(), static_cast<int>(file.size()), &wide[0],
+                                      static_cast<int>(wide.size())));
+      block.append(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * sizeof(wchar_t));
+    } else {
+      block.append(file.c_str(), file.size() + 1);
+    }
+  }
+  block.append(row.wide ? sizeof(wchar_t) : 1, '\0');
+
+  DWORD id = 0;
+  GetWindowThreadProcessId(app.dialog(), &id);
+  const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
+  ASSERT_NE(process, nullptr);
+  void* const remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  ASSERT_NE(remote, nullptr);
+  EXPECT_TRUE(WriteProcessMemory(process, remote, block.data(), block.size(), nullptr));
+  DWORD_PTR ignored;
+  EXPECT_TRUE(SendMessageTimeoutA(app.dialog(), WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0, SMTO_ABORTIFHUNG,
+                                  5000, &ignored));
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+}
+
+void PrintTo(const Drop& row, std::ostream* out) { *out << row.name; }
+
+class DropTest : public ::testing::TestWithParam<Drop> {};
+
+TEST_P(DropTest, PutsTheFirstFileInTheBoxAndNothingElse) {
+  const Drop& row = GetParam();
+  const std::string folder = FreshFolder();
+  WriteAll(folder + "\\source.txt", "b a");
+  App app;
+  ASSERT_TRUE(app.Start());
+  // The window takes files the shell drops on it.
+  EXPECT_NE(GetWindowLongA(app.dialog(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+  const std::string source = folder + "\\source.txt", result = folder + "\\result.txt";
+  app.Type(IDC_SOURCE_PATH, source);
+  app.Type(IDC_RESULT_PATH, result);
+  DropOn(app, row);
+  EXPECT_EQ(app.Text(IDC_SOURCE_PATH), row.box == IDC_SOURCE_PATH ? row.files[0] : source);
+  EXPECT_EQ(app.Text(IDC_RESULT_PATH), row.box == IDC_RESULT_PATH ? row.files[0] : result);
+  EXPECT_EQ(OwnedDialog(app.dialog()), nullptr);
+  EXPECT_EQ(List(folder), std::vector<std::string>{"source.txt"});
+  EXPECT_TRUE(app.Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DropTest, ::testing::ValuesIn(kDrops),
+                         [](const ::testing::TestParamInfo<Drop>& info) { return std::string(info.param.name); });
 
 TEST(OpenResultTest, HandsTheResultToTheShell) {
   const std::string folder = FreshFolder();

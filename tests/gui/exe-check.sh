@@ -2,7 +2,7 @@
 # usage: exe-check.sh OBJDUMP LEXSET_EXE
 # lexset.exe as a file: a Windows GUI program (for 32-bit x86 also large
 # address aware) that needs no DLL Windows does not ship, with the manifest
-# that asks for the common controls 6.
+# that asks for the common controls 6 and declares DPI awareness.
 set -u
 export LC_ALL=C  # objdump speaks Chinese under the tests' locale
 objdump=$1 exe=$2
@@ -20,5 +20,8 @@ imports=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-
 others=$(echo "$imports" | grep -vx '\(kernel32\|user32\|gdi32\|shell32\|comctl32\|comdlg32\|advapi32\|msvcrt\)\.dll')
 [ -n "$imports" ] && [ -z "$others" ] || fail "imports DLLs Windows does not ship: $others"
 grep -q 'Microsoft.Windows.Common-Controls' "$exe" || fail "no manifest for the common controls"
+# Drawn at the display's scaling, not stretched as a bitmap (Wine draws every
+# program so, whatever its manifest says).
+grep -q '<dpiAware[^>]*>true</dpiAware>' "$exe" || fail "the manifest does not declare DPI awareness"
 [ "$failed" -eq 0 ] && echo "$exe: $format, Windows GUI, imports $(echo $imports)"
 exit "$failed"

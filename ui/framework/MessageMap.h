@@ -43,6 +43,14 @@
     return true;                                            \
   }
 
+// Files dropped on a window that accepts them (DragAcceptFiles).
+#define ON_WM_DROPFILES()                         \
+  if (message == WM_DROPFILES) {                  \
+    OnDropFiles(reinterpret_cast<HDROP>(wParam)); \
+    *result = 0;                                  \
+    return true;                                  \
+  }
+
 // A button's click, by control identifier.
 #define ON_BN_CLICKED(id, handler)                                                       \
   if (message == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) == BN_CLICKED) { \

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include "ui/framework/CmdTarget.h"
 #include "ui/framework/Menu.h"
@@ -24,6 +26,8 @@ class CWnd : public CCmdTarget {
   // The text of a child control, however long.
   CString GetDlgItemText(int id) const;
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+  // Lets the shell drop files on the window, as WM_DROPFILES.
+  void DragAcceptFiles(BOOL bAccept = TRUE) const { ::DragAcceptFiles(m_hWnd, bAccept); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
   int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const { return ::MessageBoxA(m_hWnd, text, caption, type); }
   // The window's system menu, or null if it has none. With bRevert the menu
