@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "core/SystemMemory.h"
 #include "core/WordHash.h"
@@ -26,8 +27,8 @@ WordSet::WordSet(std::size_t memory_limit)
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
-  return ordered_.BytesReserved() + arena_.BytesReserved() + capacity_ * sizeof(Slot) +
-         (sorted_ ? count_ * sizeof(SortEntry) : 0);
+  return ordered_.BytesReserved() + arena_.BytesReserved() + buckets_.BytesReserved() + capacity_ * sizeof(Slot) +
+         sorted_size_ * sizeof(SortEntry);
 }
 
 // In order, the set needs only the lines; should the order break, moving
@@ -48,6 +49,20 @@ void WordSet::CheckRoomExactly(std::size_t size) {
   if (capacity_ * sizeof(Slot) > room || (count_ + 1) * sizeof(SortEntry) > room) throw std::bad_alloc();
   // Until the arena needs a block or the table grows, this many words fit.
   words_allowed_ = room / sizeof(SortEntry);
+}
+
+void WordSet::CheckBucketRoomFor(std::string_view word, std::size_t also_held) {
+  words_allowed_ = 0;
+  if (limit_ == kNoLimit) {
+    words_allowed_ = kNoLimit;
+    return;
+  }
+  const std::size_t words = also_held + buckets_.BytesReserved() + buckets_.GrowthFor(word);
+  if (words > limit_) throw std::bad_alloc();
+  const std::size_t room = (limit_ - words) / (2 * sizeof(SortEntry));
+  if (buckets_.largest() >= room) throw std::bad_alloc();
+  // Until a bucket passes this many words or a chunk is needed, words fit.
+  words_allowed_ = room;
 }
 
 std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count) {
@@ -158,8 +173,10 @@ void WordSet::InsertHashed(std::string_view word, std::uint32_t tag) {
 }
 
 void WordSet::Append(std::string_view word) {
-  CheckRoomFor(word.size());
-  arena_.Append(word);
+  if (!buckets_.TryAppend(word, words_allowed_)) {
+    CheckBucketRoomFor(word);
+    buckets_.Append(word);
+  }
   ++count_;
 }
 
@@ -177,10 +194,7 @@ std::size_t WordSet::FreeSlot(std::uint32_t tag) const {
 void WordSet::Grow() {
   constexpr std::size_t kLargeTable = std::size_t{1} << 21;
   if (capacity_ >= kLargeTable && added_ > lookups_ - lookups_ / 10) {
-    slots_.reset();
-    capacity_ = 0;
-    words_allowed_ = 0;
-    mode_ = Mode::kAppending;
+    StartAppending();
     return;
   }
   lookups_ = 0;
@@ -251,8 +265,42 @@ void WordSet::StartHashing() {
   mode_ = Mode::kHashing;
 }
 
+// The words move in storage order, so the arena is read sequentially. Both
+// hold the words while they move; should that not fit the limit, the set
+// stays as it was and throws std::bad_alloc.
+void WordSet::StartAppending() {
+  const std::size_t held = arena_.BytesReserved() + capacity_ * sizeof(Slot);
+  try {
+    // The words so far show how the words to come begin.
+    std::vector<std::size_t> prefix_counts(WordBuckets::kPrefixes);
+    arena_.ForEach([&](WordArena::Pos, std::string_view word) { ++prefix_counts[WordBuckets::PrefixOf(word)]; });
+    buckets_.Plan(prefix_counts.data());
+    arena_.ForEach([&](WordArena::Pos, std::string_view word) {
+      if (buckets_.TryAppend(word, words_allowed_)) return;
+      CheckBucketRoomFor(word, held);
+      buckets_.Append(word);
+    });
+  } catch (const std::bad_alloc&) {
+    buckets_.Clear();
+    words_allowed_ = 0;
+    throw;
+  }
+  arena_.Clear();
+  slots_.reset();
+  capacity_ = 0;
+  words_allowed_ = 0;
+  recent_.Clear();
+  mode_ = Mode::kAppending;
+}
+
 void WordSet::Sort() {
   if (is_sorted_ || mode_ == Mode::kInOrder) {
+    is_sorted_ = true;
+    return;
+  }
+  if (mode_ == Mode::kAppending) {
+    sorted_.reset(new SortEntry[2 * buckets_.largest()]);
+    sorted_size_ = 2 * buckets_.largest();
     is_sorted_ = true;
     return;
   }
@@ -270,14 +318,20 @@ void WordSet::Sort() {
   std::copy(next, next + 257, bounds);
 
   sorted_.reset(new SortEntry[count_]);
+  sorted_size_ = count_;
   PreferLargePages(sorted_.get(), count_ * sizeof(SortEntry));
   arena_.ForEach([&](WordArena::Pos pos, std::string_view word) {
     sorted_[next[static_cast<unsigned char>(word[0])]++] =
-        SortEntry{KeyAt(word, 0), pos, static_cast<std::uint32_t>(word.size())};
+        SortEntry{LeadingBytes(word.data(), word.size()), pos, static_cast<std::uint32_t>(word.size())};
   });
+  struct ArenaWords final : WordLookup {
+    explicit ArenaWords(const WordArena& a) : arena(a) {}
+    std::string_view WordAt(std::uint32_t pos) const override { return arena.WordAt(pos); }
+    const WordArena& arena;
+  } words(arena_);
   for (std::size_t b = 0; b < 256; ++b) {
     const std::size_t n = bounds[b + 1] - bounds[b];
-    if (n > 1) SortEntries(&sorted_[bounds[b]], n, arena_, 1);
+    if (n > 1) SortEntries(&sorted_[bounds[b]], n, words, 1);
   }
   is_sorted_ = true;
 }
@@ -285,8 +339,10 @@ void WordSet::Sort() {
 void WordSet::Clear() {
   ordered_.Clear();
   arena_.Clear();
+  buckets_.Clear();
   slots_.reset();
   sorted_.reset();
+  sorted_size_ = 0;
   count_ = 0;
   words_allowed_ = 0;
   mode_ = Mode::kInOrder;

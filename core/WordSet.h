@@ -6,9 +6,11 @@
 //  - hashing: from the first word out of order, an open-addressing hash
 //    table over the stored words keeps repeats out;
 //  - appending: when the table keeps growing and nearly every word is new,
-//    hashing pays for nothing; words are then only appended, and repeats
-//    are dropped once the words are sorted.
-// Except in order, the words are sorted once, at the end.
+//    hashing pays for nothing; the words are then only appended, to buckets
+//    by their first bytes (core/WordBuckets.h), and repeats are dropped
+//    once each bucket is sorted.
+// Hashed words are sorted once, at the end; buckets one at a time as they
+// are read out.
 //
 // The set can be given a memory limit. It counts what it holds and what it
 // will need to sort, and refuses a word that would pass the limit (unless
@@ -26,6 +28,7 @@
 #include "core/OrderedText.h"
 #include "core/RecentWords.h"
 #include "core/WordArena.h"
+#include "core/WordBuckets.h"
 #include "core/WordCompare.h"
 #include "core/WordSort.h"
 
@@ -58,8 +61,9 @@ class WordSet {
   // Bytes taken from the heap now.
   std::size_t MemoryUsed() const;
 
-  // Puts the words in ascending byte order. Afterwards ForEachSorted and
-  // Cursor may be used, and Insert may not until Clear. Throws
+  // Puts the words in ascending byte order, or, for buckets, makes ready to
+  // sort them as they are read. Afterwards ForEachSorted and one Cursor at
+  // a time may be used, and Insert may not until Clear. Throws
   // std::bad_alloc if memory for the sort cannot be had (the limit has kept
   // room for it).
   void Sort();
@@ -88,27 +92,33 @@ class WordSet {
   // The distinct words in ascending order one at a time, after Sort.
   class Cursor {
    public:
-    explicit Cursor(const WordSet& set) : set_(set), ordered_cursor_(set.ordered_) {}
+    explicit Cursor(const WordSet& set)
+        : set_(set), ordered_cursor_(set.ordered_), bucket_cursor_(set.buckets_, set.sorted_.get()) {}
     // Moves to the next word; false after the last.
     bool Next() {
-      if (set_.mode_ == Mode::kInOrder) return ordered_cursor_.Next(&word_);
+      switch (set_.mode_) {
+        case Mode::kInOrder:
+          return ordered_cursor_.Next(&word_);
+        case Mode::kAppending:
+          if (!bucket_cursor_.Next()) return false;
+          word_ = bucket_cursor_.word();
+          return true;
+        case Mode::kHashing:
+          break;
+      }
       // The words lie in the arena in the order they came; fetch ahead.
       constexpr std::size_t kAhead = 16;
-      for (;;) {
-        if (next_ >= set_.count_) return false;
-        if (next_ + kAhead < set_.count_) set_.arena_.Prefetch(set_.sorted_[next_ + kAhead].pos);
-        const std::string_view word = set_.arena_.WordAt(set_.sorted_[next_++].pos);
-        // Repeats stored while appending lie next to each other now.
-        if (set_.mode_ == Mode::kAppending && next_ > 1 && SameWord(word, word_)) continue;
-        word_ = word;
-        return true;
-      }
+      if (next_ >= set_.count_) return false;
+      if (next_ + kAhead < set_.count_) set_.arena_.Prefetch(set_.sorted_[next_ + kAhead].pos);
+      word_ = set_.arena_.WordAt(set_.sorted_[next_++].pos);
+      return true;
     }
     std::string_view word() const { return word_; }
 
    private:
     const WordSet& set_;
     OrderedText::Cursor ordered_cursor_;
+    WordBuckets::Cursor bucket_cursor_;
     std::size_t next_ = 0;
     std::string_view word_;
   };
@@ -129,6 +139,8 @@ class WordSet {
   void InsertHashed(std::string_view word, std::uint32_t tag);
   void Append(std::string_view word);
   void StartHashing();
+  // Moves the hashed words into buckets, to append from now on.
+  void StartAppending();
   // Makes room in the table for another word, or gives up hashing.
   void Grow();
   std::size_t FreeSlot(std::uint32_t tag) const;
@@ -139,12 +151,18 @@ class WordSet {
   }
   void CheckRoomInOrder(std::size_t size);
   void CheckRoomExactly(std::size_t size);
+  // The same for buckets, where the sort needs an entry for each word of
+  // the largest bucket; `also_held` counts memory held besides.
+  void CheckBucketRoomFor(std::string_view word, std::size_t also_held = 0);
 
   OrderedText ordered_;  // in order
-  WordArena arena_;      // otherwise
+  WordArena arena_;      // hashing
+  WordBuckets buckets_;  // appending
   std::size_t limit_;
   std::size_t count_ = 0;
-  std::size_t words_allowed_ = 0;  // words that fit the limit with the arena as it is
+  // Words (appending: words of the largest bucket) that fit the limit with
+  // the arena or the buckets as they are.
+  std::size_t words_allowed_ = 0;
   Mode mode_ = Mode::kInOrder;
 
   std::unique_ptr<Slot[]> slots_;
@@ -156,7 +174,10 @@ class WordSet {
 
   RecentWords recent_;  // while hashing
 
-  std::unique_ptr<SortEntry[]> sorted_;  // after Sort, unless in order
+  // After Sort, unless in order: the sorted entries, or, appending, room
+  // for the largest bucket's, which the cursor sorts into.
+  std::unique_ptr<SortEntry[]> sorted_;
+  std::size_t sorted_size_ = 0;
   bool is_sorted_ = false;
 };
 

@@ -1,4 +1,4 @@
-//===- WordSort.cpp - Sorting distinct words held in an arena ------------===//
+//===- WordSort.cpp - Sorting words by radix, eight bytes at a time -----===//
 //
 // A most-significant-digit radix sort that looks at eight bytes at a time:
 // entries are ordered by their cached key with an in-place byte radix sort;
@@ -83,7 +83,7 @@ struct Run {
 
 }  // namespace
 
-void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena, unsigned shared) {
+void SortEntries(SortEntry* entries, std::size_t count, const WordLookup& words, unsigned shared) {
   std::vector<Run> work;
   work.push_back(Run{entries, count, 0});
   int first_shift = 56 - 8 * static_cast<int>(shared < 8 ? shared : 7);
@@ -93,9 +93,9 @@ void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena, 
     work.pop_back();
 
     if (run.count < kSmallRun) {
-      std::sort(run.begin, run.begin + run.count, [&arena](const SortEntry& a, const SortEntry& b) {
+      std::sort(run.begin, run.begin + run.count, [&words](const SortEntry& a, const SortEntry& b) {
         if (a.key != b.key) return a.key < b.key;
-        return arena.WordAt(a.pos) < arena.WordAt(b.pos);
+        return words.WordAt(a.pos) < words.WordAt(b.pos);
       });
       continue;
     }
@@ -114,12 +114,50 @@ void SortEntries(SortEntry* entries, std::size_t count, const WordArena& arena, 
         SortEntry* goes_on = std::partition(group, group_end, [&](const SortEntry& e) { return e.size <= next_depth; });
         std::sort(group, goes_on, [](const SortEntry& a, const SortEntry& b) { return a.size < b.size; });
         if (group_end - goes_on > 1) {
-          for (SortEntry* e = goes_on; e < group_end; ++e) e->key = KeyAt(arena.WordAt(e->pos), next_depth);
+          for (SortEntry* e = goes_on; e < group_end; ++e) e->key = KeyAt(words.WordAt(e->pos), next_depth);
           work.push_back(Run{goes_on, static_cast<std::size_t>(group_end - goes_on), next_depth});
         }
       }
       group = group_end;
     }
+  }
+}
+
+void SortCachedEntries(SortEntry* entries, SortEntry* scratch, std::size_t count, const WordLookup& words) {
+  if (count < kSmallRun) {
+    SortEntries(entries, count, words);
+    return;
+  }
+  // Counts of every byte of the key, in one pass.
+  static_assert(sizeof(std::size_t) >= 4, "counts");
+  std::vector<std::uint32_t> counts(8 * 256);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t key = entries[i].key;
+    for (unsigned b = 0; b < 8; ++b) ++counts[b * 256 + ((key >> (8 * b)) & 0xFF)];
+  }
+  SortEntry* from = entries;
+  SortEntry* to = scratch;
+  for (unsigned b = 0; b < 8; ++b) {
+    std::uint32_t* count_of = &counts[b * 256];
+    const unsigned shift = 8 * b;
+    // A byte that all keys share orders nothing.
+    if (count_of[(from[0].key >> shift) & 0xFF] == count) continue;
+    std::uint32_t next = 0;
+    for (unsigned d = 0; d < 256; ++d) {
+      const std::uint32_t n = count_of[d];
+      count_of[d] = next;
+      next += n;
+    }
+    for (std::size_t i = 0; i < count; ++i) to[count_of[(from[i].key >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != entries) std::copy(from, from + count, entries);
+  // Words alike in their first eight bytes go on by their next ones.
+  for (std::size_t i = 0; i < count;) {
+    std::size_t j = i + 1;
+    while (j < count && entries[j].key == entries[i].key) ++j;
+    if (j - i > 1) SortEntries(entries + i, j - i, words, 8);
+    i = j;
   }
 }
 

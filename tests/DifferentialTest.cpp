@@ -137,21 +137,30 @@ TEST(DifferentialTest, AscendingThenNot) {
 }
 
 TEST(DifferentialTest, NearlyAllNewThenRepeats) {
-  // Millions of new words make the set give up hashing and append; the
-  // repeats that come after must still be dropped, wherever they sort.
+  // Millions of new words make the set give up hashing and append to
+  // buckets planned from the words so far; the repeats that come after must
+  // still be dropped, wherever they sort. Each shape reaches other corners
+  // of the buckets: a few prefixes, every byte value (words of one byte
+  // among them), and words that begin unlike those the plan was made from,
+  // long ones that need a chunk of their own and thousands of one prefix.
   Generator gen(9);
-  std::vector<std::string> words;
   const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789";
-  for (int i = 0; i < 2400000; ++i) {
-    std::string word(9, '\0');
-    for (char& c : word) c = letters[gen.Below(letters.size())];
-    words.push_back(word);
+  for (int shape = 0; shape < 3; ++shape) {
+    std::vector<std::string> words;
+    for (int i = 0; i < 2400000; ++i) {
+      std::string word(shape == 1 ? 1 + gen.Below(6) : 9, '\0');
+      for (char& c : word) c = shape == 1 ? static_cast<char>(gen.Below(256)) : letters[gen.Below(letters.size())];
+      if (shape == 1 && word.find_first_of(std::string(kSeparators, 6) + '\x1A') != std::string::npos) continue;
+      if (shape == 2 && i > 2000000) word = gen.Below(2) ? "\xFF\xFE" + word : "!" + word;
+      if (shape == 2 && i % 100000 == 0) word = gen.Word("xy", 40000);
+      words.push_back(word);
+    }
+    for (int i = 0; i < 300000; ++i) words.push_back(words[gen.Below(words.size())]);
+    std::string input;
+    input.reserve(words.size() * 8);
+    for (const std::string& w : words) input += w + '\n';
+    ASSERT_EQ(TidyInMemory(input), ReferenceTidy(input)) << "shape " << shape;
   }
-  for (int i = 0; i < 300000; ++i) words.push_back(words[gen.Below(words.size())]);
-  std::string input;
-  input.reserve(words.size() * 8);
-  for (const std::string& w : words) input += w + '\n';
-  ASSERT_EQ(TidyInMemory(input), ReferenceTidy(input));
 }
 
 TEST(DifferentialTest, LongCommonPrefixes) {

@@ -69,5 +69,16 @@ TEST(WordSetTest, OrderBreakingLateStaysWithinTheLimit) {
   for (std::size_t limit : {65536u, 4u << 20, 16u << 20}) FillToTheLimit(words, limit);
 }
 
+TEST(WordSetTest, AppendingStaysWithinTheLimit) {
+  // A million and a half new words make the set give up hashing and move
+  // them into buckets, which must fit beside the table; long words then
+  // fill the buckets. Under 32 MiB the set refuses a word about where the
+  // words move, under 48 MiB only among the long words.
+  Generator gen(33);
+  auto words = gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 1600000, 10);
+  for (int i = 0; i < 60000; ++i) words.push_back(gen.Word("abcdefghijklmnopqrstuvwxyz", 4000));
+  for (std::size_t limit : {std::size_t{32} << 20, std::size_t{48} << 20}) FillToTheLimit(words, limit);
+}
+
 }  // namespace
 }  // namespace lexset::test

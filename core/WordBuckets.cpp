@@ -1,0 +1,225 @@
+//===- WordBuckets.cpp - Words kept apart by their first bytes ------------===//
+#include "core/WordBuckets.h"
+
+#include <algorithm>
+#include <new>
+
+#include "core/SystemMemory.h"
+#include "core/WordCompare.h"
+
+namespace lexset {
+namespace {
+
+// Finds a bucket's words for the sort; positions are chunk index and offset.
+class BucketWords final : public WordLookup {
+ public:
+  using Read = std::string_view (*)(const void* bucket, std::uint32_t pos);
+  BucketWords(const void* bucket, Read read) : bucket_(bucket), read_(read) {}
+  std::string_view WordAt(std::uint32_t pos) const override { return read_(bucket_, pos); }
+
+ private:
+  const void* bucket_;
+  Read read_;
+};
+
+std::string_view ReadRecord(const char* record) {
+  const auto* p = reinterpret_cast<const unsigned char*>(record);
+  std::size_t size = *p & 0x7F;
+  for (unsigned shift = 7; *p++ & 0x80; shift += 7) size |= std::size_t{*p & 0x7Fu} << shift;
+  return {reinterpret_cast<const char*>(p), size};
+}
+
+}  // namespace
+
+WordBuckets::WordBuckets() = default;
+WordBuckets::~WordBuckets() = default;
+
+void WordBuckets::Plan(const std::size_t* prefix_counts) {
+  std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[kPrefixes]);
+  std::size_t total = 0;
+  for (std::size_t p = 0; p < kPrefixes; ++p) total += prefix_counts[p];
+  const std::size_t share = std::max<std::size_t>(1, total / kBuckets);
+  // A bucket closes once it holds its share; one prefix is never split.
+  std::size_t bucket = 0;
+  std::size_t in_bucket = 0;
+  for (std::size_t p = 0; p < kPrefixes; ++p) {
+    if (in_bucket >= share && bucket + 1 < kBuckets) {
+      ++bucket;
+      in_bucket = 0;
+    }
+    bucket_of[p] = static_cast<std::uint16_t>(bucket);
+    in_bucket += prefix_counts[p];
+  }
+  bucket_of_ = std::move(bucket_of);
+  reserved_ += kPrefixes * sizeof(std::uint16_t);
+}
+
+std::size_t WordBuckets::RecordSize(std::size_t size) {
+  std::size_t header = 1;
+  for (std::size_t rest = size; rest >= 0x80; rest >>= 7) ++header;
+  return header + size;
+}
+
+// Chunks double as the bucket fills, so that tens of thousands of small
+// buckets waste little; a record larger than the largest chunk gets one of
+// its own size.
+std::size_t WordBuckets::NextChunkSize(const Bucket& bucket, const Tail& tail, std::size_t record_size) {
+  std::size_t size = kFirstChunkSize;
+  if (!bucket.chunks.empty()) {
+    const auto last = static_cast<std::size_t>(tail.limit - bucket.chunks.back().data);
+    size = std::min(kMaxChunkSize, last * 2);
+  }
+  return std::max(size, record_size);
+}
+
+std::size_t WordBuckets::SlabGrowthFor(std::size_t chunk_size) const {
+  if (chunk_size > kMaxChunkSize) return chunk_size;
+  if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) >= chunk_size) return 0;
+  return next_slab_size_;
+}
+
+std::size_t WordBuckets::GrowthFor(std::string_view word) const {
+  const std::size_t record_size = RecordSize(word.size());
+  if (!tails_) {
+    return kBuckets * (sizeof(Bucket) + sizeof(Tail)) + (bucket_of_ ? 0 : kPrefixes * sizeof(std::uint16_t)) +
+           SlabGrowthFor(std::max(kFirstChunkSize, record_size)) + sizeof(Chunk);
+  }
+  const std::size_t b = bucket_of_[PrefixOf(word)];
+  if (static_cast<std::size_t>(tails_[b].limit - tails_[b].cursor) >= record_size) return 0;
+  // The chunk list may have to grow too.
+  return SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size)) + (buckets_[b].chunks.size() + 1) * sizeof(Chunk);
+}
+
+char* WordBuckets::TakeChunk(std::size_t size) {
+  if (size > kMaxChunkSize) {
+    slabs_.reserve(slabs_.size() + 1);
+    slabs_.emplace_back(new char[size]);
+    reserved_ += size;
+    return slabs_.back().get();
+  }
+  if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) < size) {
+    slabs_.reserve(slabs_.size() + 1);
+    std::unique_ptr<char[]> slab(new char[next_slab_size_]);
+    // Sorting a bucket reads its words in any order.
+    PreferLargePages(slab.get(), next_slab_size_);
+    slab_cursor_ = slab.get();
+    slab_limit_ = slab.get() + next_slab_size_;
+    reserved_ += next_slab_size_;
+    slabs_.push_back(std::move(slab));
+    next_slab_size_ = std::min(kLargeBlockSize, next_slab_size_ * 2);
+  }
+  char* chunk = slab_cursor_;
+  slab_cursor_ += size;
+  return chunk;
+}
+
+void WordBuckets::Append(std::string_view word) {
+  if (!tails_) {
+    if (!bucket_of_) {
+      std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[kPrefixes]);
+      for (std::size_t p = 0; p < kPrefixes; ++p) bucket_of[p] = static_cast<std::uint16_t>(p >> 4);
+      bucket_of_ = std::move(bucket_of);
+      reserved_ += kPrefixes * sizeof(std::uint16_t);
+    }
+    std::unique_ptr<Bucket[]> buckets(new Bucket[kBuckets]);
+    tails_.reset(new Tail[kBuckets]);
+    buckets_ = std::move(buckets);
+    reserved_ += kBuckets * (sizeof(Bucket) + sizeof(Tail));
+  }
+  const std::size_t b = bucket_of_[PrefixOf(word)];
+  Bucket& bucket = buckets_[b];
+  Tail& tail = tails_[b];
+  const std::size_t record_size = RecordSize(word.size());
+  if (static_cast<std::size_t>(tail.limit - tail.cursor) < record_size) {
+    if (bucket.chunks.size() >= kMaxChunks || tail.count >= UINT32_MAX) throw std::bad_alloc();
+    const std::size_t size = NextChunkSize(bucket, tail, record_size);
+    const std::size_t before = bucket.chunks.capacity();
+    bucket.chunks.reserve(bucket.chunks.size() + 1);
+    reserved_ += (bucket.chunks.capacity() - before) * sizeof(Chunk);
+    char* data = TakeChunk(size);
+    if (!bucket.chunks.empty()) bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
+    bucket.chunks.push_back(Chunk{data, 0});
+    tail.cursor = data;
+    tail.limit = data + size;
+  }
+  auto* out = reinterpret_cast<unsigned char*>(tail.cursor);
+  std::size_t size = word.size();
+  while (size >= 0x80) {
+    *out++ = static_cast<unsigned char>(size | 0x80);
+    size >>= 7;
+  }
+  *out++ = static_cast<unsigned char>(size);
+  CopyBytes(reinterpret_cast<char*>(out), word.data(), word.size());
+  tail.cursor += record_size;
+  largest_ = std::max(largest_, ++tail.count);
+}
+
+std::string_view WordBuckets::WordAt(const Bucket& bucket, std::uint32_t pos) {
+  return ReadRecord(bucket.chunks[pos >> kOffsetBits].data + (pos & (kMaxChunkSize - 1)));
+}
+
+std::size_t WordBuckets::UsedIn(std::size_t b, std::size_t c) const {
+  const Bucket& bucket = buckets_[b];
+  if (c + 1 < bucket.chunks.size()) return bucket.chunks[c].used;
+  return static_cast<std::size_t>(tails_[b].cursor - bucket.chunks[c].data);
+}
+
+void WordBuckets::Clear() {
+  buckets_.reset();
+  tails_.reset();
+  bucket_of_.reset();
+  slabs_.clear();
+  slabs_.shrink_to_fit();
+  slab_cursor_ = slab_limit_ = nullptr;
+  next_slab_size_ = kFirstSlabSize;
+  reserved_ = 0;
+  largest_ = 0;
+}
+
+bool WordBuckets::Cursor::SortNextBucket() {
+  if (!buckets_.tails_) return false;
+  while (bucket_ < kBuckets && buckets_.tails_[bucket_].count == 0) ++bucket_;
+  if (bucket_ == kBuckets) return false;
+  const std::size_t b = bucket_++;
+  const Bucket& bucket = buckets_.buckets_[b];
+  std::size_t n = 0;
+  for (std::size_t c = 0; c < bucket.chunks.size(); ++c) {
+    const char* chunk = bucket.chunks[c].data;
+    const std::size_t used = buckets_.UsedIn(b, c);
+    std::size_t offset = 0;
+    while (offset < used) {
+      const std::string_view word = ReadRecord(chunk + offset);
+      entries_[n++] = SortEntry{LeadingBytes(word.data(), word.size()),
+                                static_cast<std::uint32_t>((c << kOffsetBits) | offset),
+                                static_cast<std::uint32_t>(word.size())};
+      offset = static_cast<std::size_t>(word.data() + word.size() - chunk);
+    }
+  }
+  const BucketWords words(&bucket, [](const void* b, std::uint32_t pos) {
+    return WordAt(*static_cast<const Bucket*>(b), pos);
+  });
+  SortCachedEntries(entries_, entries_ + buckets_.largest_, n, words);
+  current_ = &bucket;
+  next_ = 0;
+  count_ = n;
+  return true;
+}
+
+bool WordBuckets::Cursor::Next() {
+  constexpr std::size_t kAhead = 8;
+  for (;;) {
+    if (next_ == count_ && !SortNextBucket()) return false;
+    if (next_ + kAhead < count_) {
+      const std::uint32_t pos = entries_[next_ + kAhead].pos;
+      Prefetch(current_->chunks[pos >> kOffsetBits].data + (pos & (kMaxChunkSize - 1)));
+    }
+    const std::string_view word = WordAt(*current_, entries_[next_++].pos);
+    // Repeats lie side by side now; keep the first.
+    if (has_word_ && SameWord(word, word_)) continue;
+    word_ = word;
+    has_word_ = true;
+    return true;
+  }
+}
+
+}  // namespace lexset

@@ -1,0 +1,163 @@
+//===- WordBuckets.h - Words kept apart by their first bytes --------------===//
+//
+// The store of a list in which nearly every word is new (the word set's
+// appending mode, chosen once hashing stops paying). Each word is appended
+// to one of 4096 buckets by its first two bytes, and the buckets are
+// sorted one at a time as they are read out, in order. A bucket's entries
+// fit in the cache and its words lie close together, so the sort is not
+// bound by cache and TLB misses, and only the largest bucket's entries are
+// ever held rather than an entry for every word.
+//
+// Which two-byte prefixes share a bucket is planned from the words seen
+// so far, so that buckets come out about the same size whatever the
+// alphabet: a run of consecutive prefixes per bucket, which keeps the
+// buckets in order.
+//
+// A bucket holds its words as records (a LEB128 length, then the bytes) in
+// chunks that grow from 256 bytes to 16 KiB, carved out of large slabs.
+// Repeats are stored like any word; after the sort they lie side by side.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "core/WordCompare.h"
+#include "core/WordSort.h"
+
+namespace lexset {
+
+class WordBuckets {
+  struct Bucket;
+
+ public:
+  // Few enough for what appending touches (a tail per bucket and the cache
+  // line it writes) to stay in the cache, many enough for a bucket to be
+  // sorted in the cache.
+  static constexpr std::size_t kBuckets = 4096;
+  static constexpr std::size_t kPrefixes = 65536;
+
+  WordBuckets();
+  ~WordBuckets();
+  WordBuckets(const WordBuckets&) = delete;
+  WordBuckets& operator=(const WordBuckets&) = delete;
+
+  // A one-byte word counts as going on with a zero byte; it sorts before
+  // the words that do all the same.
+  static std::size_t PrefixOf(std::string_view word) {
+    const auto* p = reinterpret_cast<const unsigned char*>(word.data());
+    return (std::size_t{p[0]} << 8) | (word.size() > 1 ? p[1] : 0u);
+  }
+
+  // Plans the buckets from how many words have each prefix (kPrefixes
+  // counts); only before the first Append. Unplanned, each bucket takes 16
+  // prefixes.
+  void Plan(const std::size_t* prefix_counts);
+
+  // Stores a copy of `word` (non-empty). Throws std::bad_alloc when memory
+  // runs out or the bucket passes 4 GiB; nothing is stored then.
+  void Append(std::string_view word);
+
+  // Stores `word` (non-empty) if that takes no more memory and leaves its
+  // bucket no larger than `max_count` words; otherwise returns false. The
+  // common case, kept short: most words fit the chunk their bucket fills.
+  bool TryAppend(std::string_view word, std::size_t max_count) {
+    if (!tails_ || word.size() >= 0x80) return false;
+    Tail& tail = tails_[bucket_of_[PrefixOf(word)]];
+    if (static_cast<std::size_t>(tail.limit - tail.cursor) <= word.size() || tail.count >= max_count) return false;
+    *tail.cursor = static_cast<char>(word.size());
+    CopyBytes(tail.cursor + 1, word.data(), word.size());
+    tail.cursor += word.size() + 1;
+    if (++tail.count > largest_) largest_ = tail.count;
+    return true;
+  }
+  // Bytes the next Append(word) would take from the heap beyond what is
+  // reserved now.
+  std::size_t GrowthFor(std::string_view word) const;
+  // Bytes taken from the heap, bookkeeping included.
+  std::size_t BytesReserved() const { return reserved_; }
+  // Words in the bucket of `word`, and in the largest bucket: sorting needs
+  // two entries for each word of one bucket at a time.
+  std::size_t CountIn(std::string_view word) const {
+    return tails_ ? tails_[bucket_of_[PrefixOf(word)]].count : 0;
+  }
+  std::size_t largest() const { return largest_; }
+
+  // Frees everything.
+  void Clear();
+
+  // The words in ascending byte order, repeats included, one at a time.
+  // `entries` must have room for twice largest() entries: a bucket's, and
+  // as many for the sort to move them to.
+  class Cursor {
+   public:
+    Cursor(const WordBuckets& buckets, SortEntry* entries) : buckets_(buckets), entries_(entries) {}
+    // Moves to the next word; false after the last.
+    bool Next();
+    std::string_view word() const { return word_; }
+
+   private:
+    // Sorts the next bucket that holds words into the entries.
+    bool SortNextBucket();
+
+    const WordBuckets& buckets_;
+    SortEntry* entries_;
+    std::size_t bucket_ = 0;  // the next bucket to sort
+    const Bucket* current_ = nullptr;
+    std::size_t next_ = 0;
+    std::size_t count_ = 0;
+    std::string_view word_;
+    bool has_word_ = false;
+  };
+
+ private:
+  struct Chunk {
+    char* data;
+    std::uint32_t used;  // bytes; for the last chunk, see the tail
+  };
+  struct Bucket {
+    std::vector<Chunk> chunks;
+  };
+  // Where a bucket's next word goes: kept apart from the chunk lists, so
+  // that what appending touches stays small enough for the cache.
+  struct Tail {
+    char* cursor = nullptr;
+    char* limit = nullptr;
+    std::size_t count = 0;  // words in the bucket
+  };
+
+  // A position within a bucket: chunk index, then offset.
+  static constexpr unsigned kOffsetBits = 14;
+  static constexpr std::size_t kMaxChunkSize = std::size_t{1} << kOffsetBits;
+  static constexpr std::size_t kFirstChunkSize = 256;
+  static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kOffsetBits);
+  static constexpr std::size_t kFirstSlabSize = std::size_t{1} << 20;
+
+  static std::size_t RecordSize(std::size_t size);
+  // The size of the chunk to start for a record of `record_size` bytes.
+  static std::size_t NextChunkSize(const Bucket& bucket, const Tail& tail, std::size_t record_size);
+  // Carves a chunk out of the slabs (or gives a large record a block of its
+  // own); throws std::bad_alloc.
+  char* TakeChunk(std::size_t size);
+  std::size_t SlabGrowthFor(std::size_t chunk_size) const;
+
+  static std::string_view WordAt(const Bucket& bucket, std::uint32_t pos);
+  // The bytes of chunk `c` of bucket `b` in use.
+  std::size_t UsedIn(std::size_t b, std::size_t c) const;
+
+  std::unique_ptr<Bucket[]> buckets_;
+  std::unique_ptr<Tail[]> tails_;
+  std::unique_ptr<std::uint16_t[]> bucket_of_;  // by prefix
+  std::vector<std::unique_ptr<char[]>> slabs_;
+  char* slab_cursor_ = nullptr;
+  char* slab_limit_ = nullptr;
+  std::size_t next_slab_size_ = kFirstSlabSize;
+  std::size_t reserved_ = 0;
+  std::size_t largest_ = 0;
+};
+
+}  // namespace lexset
