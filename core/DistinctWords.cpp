@@ -102,8 +102,9 @@ class CountingSink final : public ByteSink {
 
 }  // namespace
 
-DistinctWords::DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress)
-    : set_(memory_limit), memory_limit_(memory_limit), storage_(storage), progress_(progress) {}
+DistinctWords::DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress,
+                             std::size_t give_up_hashing_from)
+    : set_(memory_limit, give_up_hashing_from), memory_limit_(memory_limit), storage_(storage), progress_(progress) {}
 
 bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
   while (count > 0) {

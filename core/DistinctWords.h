@@ -38,7 +38,8 @@ class DistinctWords {
 
   // Without `storage`, running out of memory ends the job. `progress`, if
   // not null, hears of runs and merges.
-  DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress = nullptr);
+  DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress = nullptr,
+                std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom);
 
   // Adds words. Returns false if a run could not be written (run_error()
   // says why). Throws std::bad_alloc if memory runs out with nothing to

@@ -74,7 +74,7 @@ JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, con
     }
   }
 
-  DistinctWords words(limit, runs, &progress);
+  DistinctWords words(limit, runs, &progress, options.give_up_hashing_from);
   JobStatus status = JobStatus::kCompleted;
   {
     WordScanner scanner(options.read_block_size);

@@ -56,6 +56,9 @@ struct JobOptions {
   SpillStats* stats = nullptr;
   // Hears how the job goes, when not null.
   JobProgress* progress = nullptr;
+  // The hash table size from which the word set may give up hashing for
+  // appending (see core/WordSet.h); tests lower it.
+  std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom;
   // Whether the path "-" means the standard input, as a source, and the
   // standard output, as the result, rather than a file of that name.
   bool standard_streams = false;

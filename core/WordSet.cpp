@@ -20,10 +20,11 @@ std::uint32_t TagOf(std::string_view word) { return static_cast<std::uint32_t>(H
 
 // Under a small limit the first arena block is small too, so that a run
 // holds more than a word or two.
-WordSet::WordSet(std::size_t memory_limit)
+WordSet::WordSet(std::size_t memory_limit, std::size_t give_up_hashing_from)
     : ordered_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
       arena_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
-      limit_(memory_limit) {}
+      limit_(memory_limit),
+      give_up_hashing_from_(give_up_hashing_from) {}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
@@ -192,8 +193,7 @@ std::size_t WordSet::FreeSlot(std::uint32_t tag) const {
 // nearly every lookup found a new word is given up: the words to come are
 // only appended.
 void WordSet::Grow() {
-  constexpr std::size_t kLargeTable = std::size_t{1} << 21;
-  if (capacity_ >= kLargeTable && added_ > lookups_ - lookups_ / 10) {
+  if (capacity_ >= give_up_hashing_from_ && added_ > lookups_ - lookups_ / 10) {
     StartAppending();
     return;
   }

@@ -41,7 +41,13 @@ class WordSet {
   // from memory together.
   static constexpr std::size_t kBatch = 16;
 
-  explicit WordSet(std::size_t memory_limit = kNoLimit);
+  // From this many table slots on, hashing is given up when nearly every
+  // word is new: a smaller table costs little whatever the words.
+  static constexpr std::size_t kGiveUpHashingFrom = std::size_t{1} << 21;
+
+  // `give_up_hashing_from`: tests set it lower, so that small lists reach
+  // the appending mode too.
+  explicit WordSet(std::size_t memory_limit = kNoLimit, std::size_t give_up_hashing_from = kGiveUpHashingFrom);
   ~WordSet();
   WordSet(const WordSet&) = delete;
   WordSet& operator=(const WordSet&) = delete;
@@ -159,6 +165,7 @@ class WordSet {
   WordArena arena_;      // hashing
   WordBuckets buckets_;  // appending
   std::size_t limit_;
+  std::size_t give_up_hashing_from_;
   std::size_t count_ = 0;
   // Words (appending: words of the largest bucket) that fit the limit with
   // the arena or the buckets as they are.

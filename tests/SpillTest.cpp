@@ -26,12 +26,14 @@ struct Spilled {
 };
 
 Spilled TidyWithLimit(const std::string& input, std::size_t limit, MemoryRunStorage& storage,
-                      std::size_t piece = std::numeric_limits<std::size_t>::max()) {
+                      std::size_t piece = std::numeric_limits<std::size_t>::max(),
+                      std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom) {
   MemorySource source(input, piece);
   MemorySink sink;
   Spilled spilled;
   JobOptions options;
   options.memory_limit = limit;
+  options.give_up_hashing_from = give_up_hashing_from;
   options.stats = &spilled.stats;
   spilled.status = TidyWords(source, sink, options, &storage, &spilled.run_error);
   spilled.bytes = sink.bytes();
@@ -69,6 +71,8 @@ std::vector<std::string> SpillInputs(Generator& gen) {
   auto mixed = gen.Vocabulary(alphabet.substr(0, 6), 6000, 10);
   std::sort(mixed.begin(), mixed.begin() + 3000);
   inputs.push_back(gen.Join(mixed));
+  // Nearly all new words, more than the buckets hold under the larger limits.
+  inputs.push_back(gen.Join(gen.Vocabulary(AllWordBytes(), 150000, 12)));
   return inputs;
 }
 
@@ -78,7 +82,9 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
     const std::string expected = ReferenceTidy(input);
     for (std::size_t limit : {2048u, 4096u, 16384u, 65536u, 1u << 20}) {
       MemoryRunStorage storage;
-      const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000));
+      // Half the time the set gives up hashing early and spills buckets.
+      const std::size_t give_up = gen.Below(2) == 0 ? 64 : WordSet::kGiveUpHashingFrom;
+      const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), give_up);
       ASSERT_EQ(spilled.status, JobStatus::kCompleted) << "limit " << limit;
       ASSERT_EQ(spilled.bytes, expected) << "limit " << limit;
       EXPECT_EQ(storage.files_open, 0);
