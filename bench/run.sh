@@ -5,6 +5,7 @@
 #   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real,utf16]
 #                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
 #                [--tidy PATH] [--only lexset[,sort,baseline]] [--results DIR]
+#                [--win32]
 #   bench/run.sh --spill [--budget BYTES] [--sizes 2G] [--profiles spill]
 #                [--runs 1] [and the options above]
 #
@@ -42,6 +43,22 @@
 #             once per corpus
 # --budget BYTES  with --spill, this budget instead of a tenth
 #
+# --win32     also time the product's own console program, the 32-bit
+#             build/win32/lexset-tidy.exe (built if missing), under the
+#             32-bit Wine (scripts/wine-run), as the row "lexset-tidy.exe
+#             (win32)" after lexset's, its result checked like every
+#             other; with --spill it gets the same --memory-limit. Wine
+#             takes a while to start a program: that start-up is measured
+#             once per bench run (the median of 5 runs on an empty list)
+#             and taken off the win32 rows' times and page faults, which
+#             give the figures as measured in brackets (a time left no
+#             longer than the start-up is marked ~, within its noise). One
+#             Wine server serves the whole run. Needs a kernel that runs
+#             32-bit programs (scripts/runs-32bit)
+#
+# Every row gives the tool's peak RSS (its largest process) and page faults
+# (minor+major, summed over its processes), as /usr/bin/time reports them.
+#
 # Corpora and reference results are kept in the cache folder under names
 # that carry the profile, size, seed and generator version, and reused.
 set -euo pipefail
@@ -73,6 +90,7 @@ results=
 spill=
 budget=
 smoke=
+win32=
 jobtime_iterations=2000
 
 # The size of the larger-than-memory case in a smoke run.
@@ -108,6 +126,7 @@ while [ $# -gt 0 ]; do
     --results) results=$2; shift ;;
     --spill) spill=1 ;;
     --budget) budget=$2; shift ;;
+    --win32) win32=1 ;;
     --smoke) smoke=1 sizes='' runs=1 jobtime_iterations=200 ;;
     -h | --help) usage 0 ;;
     *) echo "bench: unknown argument $1" >&2; usage 2 ;;
@@ -130,7 +149,8 @@ fi
 IFS=, read -r -a SIZES <<<"$sizes"
 IFS=, read -r -a PROFILES <<<"$profiles"
 IFS=, read -r -a ONLY <<<"$only"
-TOOLS=(lexset)
+# The 32-bit program's row comes right after lexset's.
+TOOLS=(lexset ${win32:+win32})
 for tool in "${ONLY[@]}"; do
   case $tool in
     lexset) ;;
@@ -147,6 +167,11 @@ for tool in "${TOOLS[@]}"; do
     *) SPILL_TOOLS+=("$tool") ;;
   esac
 done
+if [ -n "$win32" ]; then
+  scripts/runs-32bit ||
+    die "--win32 runs the 32-bit lexset-tidy.exe under the 32-bit Wine, and this machine's kernel cannot run 32-bit programs"
+  [ -x /usr/lib/wine/wine ] || die "--win32 needs the 32-bit Wine (wine32:i386): run scripts/setup.sh"
+fi
 for profile in "${PROFILES[@]}"; do
   case $profile in zipf | unique | sorted | dupheavy | real | utf16 | spill) ;; *) die "unknown profile '$profile'" ;; esac
 done
@@ -166,6 +191,40 @@ JOBTIME=$BIN/bench/lexset-jobtime
 TIDY=${tidy:-$BIN/lexset-tidy}
 [ -x "$TIDY" ] || die "no lexset-tidy binary at $TIDY"
 [ -x /usr/bin/time ] || die "/usr/bin/time is missing: apt-get install time"
+
+# wine_server ARGS: the Wine server of the 32-bit build's prefix, run with
+# the project's Wine settings (kept to a subshell: they set another locale).
+wine_server() { (. scripts/wine-env.sh && lexset_wine win32 && "$WINESERVER" "$@"); }
+
+# wine_path PATH: PATH as the Windows program names it. Wine's Z: drive is
+# the Unix root. A path with characters beyond ASCII would reach the
+# program in its ANSI code page; the benchmark's paths have none.
+wine_path() {
+  local path
+  path=$(realpath -m -- "$1")
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+TIDY_EXE=build/win32/lexset-tidy.exe
+if [ -n "$win32" ]; then
+  if [ ! -f build/win32/CMakeCache.txt ]; then
+    cmake --preset win32 >/dev/null
+  fi
+  cmake --build --preset win32 --target lexset-tidy >/dev/null ||
+    die "the win32 build failed; run: cmake --build --preset win32"
+  [ -f "$TIDY_EXE" ] || die "no 32-bit program at $TIDY_EXE"
+  (. scripts/wine-env.sh && lexset_wine win32 && lexset_wine_prefix) || die "cannot make the Wine prefix"
+  # One Wine server for the whole run, kept running between the programs
+  # (on its own it stops 3 s after the last one), so that every run of the
+  # program, and the start-up measured on its own, find it started alike.
+  # Stopping it stops any other Wine program of this checkout's prefix:
+  # do not run the Windows tests meanwhile.
+  wine_server -k 2>/dev/null || true
+  wine_server -p </dev/null >/dev/null 2>&1 || die "cannot start the Wine server"
+  trap 'wine_server -k 2>/dev/null || true' EXIT
+  # A benchmark on large lists may take longer than wine-run's default limit.
+  export LEXSET_WINE_TIMEOUT=${LEXSET_WINE_TIMEOUT:-0}
+fi
 
 mkdir -p "$cache/out"
 OUT=$cache/out
@@ -311,19 +370,32 @@ SORT_BUDGET_PIPELINE=$SORT_COMMAND' -S "${3}b" -T "$4" >"$2"'
 SORT_REFERENCE_PIPELINE=$SORT_COMMAND' -T "$3" >"$2"'
 
 # run_tool TOOL IN OUT [BUDGET]: one timed run. Sets ELAPSED_US (wall
-# clock, taken around /usr/bin/time, whose own %e has only centiseconds)
-# and RSS_KB (the largest process's peak; for the sort pipeline that is
-# sort). With a BUDGET in bytes, lexset gets it as its memory limit and
-# sort as its buffer, with a folder for its temporary files beside OUT;
-# then TEMP_BYTES is the most the temporary files held at one time, and
-# for lexset SPILL_RUNS, SPILL_PASSES and SPILL_WRITTEN say how many runs
-# and merge passes there were and how many bytes went to run files.
+# clock, taken around /usr/bin/time, whose own %e has only centiseconds),
+# RSS_KB (the largest process's peak; for the sort pipeline that is sort)
+# and MINOR_FAULTS and MAJOR_FAULTS (summed over the processes the command
+# waited for: for the sort pipeline, its shell, tr and sort). With a BUDGET
+# in bytes, lexset gets it as its memory limit and sort as its buffer, with
+# a folder for its temporary files beside OUT; then TEMP_BYTES is the most
+# the temporary files held at one time, and for lexset (either build)
+# SPILL_RUNS, SPILL_PASSES and SPILL_WRITTEN say how many runs and merge
+# passes there were and how many bytes went to run files.
+#
+# The win32 tool is lexset-tidy.exe run by scripts/wine-run: its page
+# faults are those of wine-run's shell, timeout, Wine's loader and its
+# child, the Wine process that is the program (Wine's DLLs included), and
+# its peak RSS that process's. The Wine server and Wine's service programs
+# are not the command's children, and are not counted: they keep running
+# between the runs (see wine_server above).
 run_tool() {
   local tool=$1 in=$2 out=$3 budget=${4:-} start end watched='' temp
   local -a command
   temp=$(dirname "$out")/sort-tmp
   case $tool in
     lexset) command=("$TIDY" ${budget:+--memory-limit "$budget" --stats} "$in" "$out") ;;
+    win32)
+      command=(scripts/wine-run win32 "$TIDY_EXE" ${budget:+--memory-limit "$budget" --stats}
+        "$(wine_path "$in")" "$(wine_path "$out")")
+      ;;
     baseline) command=("$BASELINE" "$in" "$out") ;;
     sort)
       if [ -n "$budget" ]; then
@@ -340,7 +412,9 @@ run_tool() {
   fi
   start=${EPOCHREALTIME/[.,]/}
   local failed=
-  /usr/bin/time -f '%M' -o "$OUT/time.txt" "${command[@]}" 2>"$OUT/stderr.txt" || failed=1
+  # No tool writes to its standard output here; Wine's programs are kept
+  # off the script's, which a pipe may be waiting on.
+  /usr/bin/time -f '%M %R %F' -o "$OUT/time.txt" "${command[@]}" >/dev/null 2>"$OUT/stderr.txt" </dev/null || failed=1
   end=${EPOCHREALTIME/[.,]/}
   [ -z "$watched" ] || stop_watch
   if [ -n "$failed" ]; then
@@ -348,12 +422,13 @@ run_tool() {
     die "$tool failed on $in"
   fi
   ELAPSED_US=$((end - start))
-  RSS_KB=$(tail -n 1 "$OUT/time.txt")
+  read -r RSS_KB MINOR_FAULTS MAJOR_FAULTS < <(tail -n 1 "$OUT/time.txt")
   [ -n "$budget" ] || return 0
   [ "$tool" != sort ] || return 0
-  # "runs=3 merge_passes=0 run_bytes_written=123 peak_run_bytes=123"
+  # "runs=3 merge_passes=0 run_bytes_written=123 peak_run_bytes=123"; the
+  # Windows program ends its lines with CR LF.
   local field stats
-  stats=$(grep '^runs=' "$OUT/stderr.txt") || die "lexset-tidy --stats printed no figures"
+  stats=$(tr -d '\r' <"$OUT/stderr.txt" | grep '^runs=') || die "lexset-tidy --stats printed no figures"
   for field in $stats; do
     case $field in
       runs=*) SPILL_RUNS=${field#*=} ;;
@@ -408,6 +483,72 @@ fixed() {
 
 size_label() { echo "$1" | sed 's/[kK]$/ KiB/; s/[mM]$/ MiB/; s/[gG]$/ GiB/'; }
 
+tool_name() { [ "$1" = win32 ] && echo "lexset-tidy.exe (win32)" || echo "$1"; }
+
+# Wine's start-up, as wine_startup measures it: wall clock, peak RSS and
+# page faults of lexset-tidy.exe on an empty list.
+WINE_START_RUNS=5
+WINE_START_US=0
+WINE_START_RSS=0
+WINE_START_MINOR=0
+WINE_START_MAJOR=0
+WINE_FIRST_US=0
+
+# wine_startup: runs lexset-tidy.exe on an empty list, once to start
+# Wine's service programs (WINE_FIRST_US, not counted), then
+# WINE_START_RUNS times, and keeps the medians (the largest peak RSS).
+wine_startup() {
+  local empty=$OUT/empty.txt run
+  local -a start_us=() start_minor=() start_major=()
+  : >"$empty"
+  rm -f "$RESULTS/win32.txt"
+  note "Wine start-up: starting Wine's service programs"
+  run_tool win32 "$empty" "$RESULTS/win32.txt"
+  WINE_FIRST_US=$ELAPSED_US
+  for ((run = 1; run <= WINE_START_RUNS; run++)); do
+    note "Wine start-up: lexset-tidy.exe on an empty list, run $run of $WINE_START_RUNS"
+    run_tool win32 "$empty" "$RESULTS/win32.txt"
+    check_output win32 "$RESULTS/win32.txt" "$empty"
+    start_us+=("$ELAPSED_US") start_minor+=("$MINOR_FAULTS") start_major+=("$MAJOR_FAULTS")
+    [ "$WINE_START_RSS" -ge "$RSS_KB" ] || WINE_START_RSS=$RSS_KB
+  done
+  WINE_START_US=$(median "${start_us[@]}")
+  WINE_START_MINOR=$(median "${start_minor[@]}")
+  WINE_START_MAJOR=$(median "${start_major[@]}")
+  rm -f "$empty" "$RESULTS/win32.txt"
+}
+
+# timing_cells TOOL US BYTES LEXSET_US: a row's time, MiB/s and time vs
+# lexset cells, from the median time US on BYTES of input. The win32
+# tool's time has Wine's start-up taken off, and is given as measured in
+# brackets; when what is left is no longer than the start-up itself, it is
+# within the start-up's noise: marked ~, and no speed is made of it.
+timing_cells() {
+  local tool=$1 us=$2 bytes=$3 lexset_us=$4 measured=''
+  if [ "$tool" = win32 ]; then
+    measured=" ($(fixed "$us" 1000000 3))"
+    us=$((us - WINE_START_US))
+    if [ "$us" -le "$WINE_START_US" ]; then
+      echo "~$([ "$us" -gt 0 ] && fixed "$us" 1000000 3 || echo 0)$measured | – | –"
+      return 0
+    fi
+  fi
+  echo "$(fixed "$us" 1000000 3)$measured | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")×"
+}
+
+# faults_cell TOOL MINOR MAJOR: "minor+major" page faults; for the win32
+# tool with those of Wine's start-up taken off, and as measured in
+# brackets.
+faults_cell() {
+  local tool=$1 minor_faults=$2 major_faults=$3
+  if [ "$tool" = win32 ]; then
+    local net_minor=$((minor_faults - WINE_START_MINOR)) net_major=$((major_faults - WINE_START_MAJOR))
+    echo "$((net_minor > 0 ? net_minor : 0))+$((net_major > 0 ? net_major : 0)) ($minor_faults+$major_faults)"
+  else
+    echo "$minor_faults+$major_faults"
+  fi
+}
+
 ROWS=()
 
 # bench_one PROFILE SIZE: all runs of all tools on one corpus, interleaved
@@ -417,17 +558,18 @@ bench_one() {
   ensure_corpus "$profile" "$size"
   corpus=$(corpus_path "$profile" "$size")
   # Results left by a run that stopped must not pass for this run's.
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
   local bytes
   bytes=$(stat -c %s "$corpus")
 
-  declare -A times=() peak=()
+  declare -A times=() peak=() minor=() major=()
   local run tool
   for ((run = 1; run <= runs; run++)); do
     for tool in "${TOOLS[@]}"; do
       note "$profile $size: $tool, run $run of $runs"
       run_tool "$tool" "$corpus" "$RESULTS/$tool.txt"
       times[$tool]+=" $ELAPSED_US"
+      minor[$tool]+=" $MINOR_FAULTS" major[$tool]+=" $MAJOR_FAULTS"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
     done
     # Outputs do not change from run to run; checking the first is enough.
@@ -447,16 +589,18 @@ bench_one() {
   for tool in "${TOOLS[@]}"; do
     # shellcheck disable=SC2086
     us=$(median ${times[$tool]})
-    ROWS+=("| $profile | $(size_label "$size") | $distinct | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 0) |")
+    # shellcheck disable=SC2086
+    ROWS+=("| $profile | $(size_label "$size") | $distinct | $(tool_name "$tool") | $(timing_cells "$tool" "$us" "$bytes" "$lexset_us") | $(fixed "${peak[$tool]}" 1024 0) | $(faults_cell "$tool" "$(median ${minor[$tool]})" "$(median ${major[$tool]})") |")
   done
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
 }
 
 # bench_utf16 SIZE: the real corpus with a UTF-8 mark, and the same text in
-# UTF-16 with its mark (made by iconv); lexset's runs on both interleaved.
-# The UTF-8 result must be the baseline's result on the real corpus after
-# the mark, and the UTF-16 result, turned into UTF-8 by iconv, the UTF-8
-# result.
+# UTF-16 with its mark (made by iconv); lexset's runs on both interleaved
+# (and with --win32, lexset-tidy.exe's). The UTF-8 result must be the
+# baseline's result on the real corpus after the mark, the UTF-16 result,
+# turned into UTF-8 by iconv, the UTF-8 result, and lexset-tidy.exe's
+# results lexset's.
 bench_utf16() {
   local size=$1 real utf8 utf16
   ensure_corpus real "$size"
@@ -471,16 +615,21 @@ bench_utf16() {
     mv "$utf16.tmp" "$utf16"
   fi
   ensure_reference "$real" ""
-  rm -f "$RESULTS"/lexset-utf8.txt "$RESULTS"/lexset-utf16.txt
+  local -a tools=(lexset ${win32:+win32})
+  rm -f "$RESULTS"/{lexset,win32}-utf{8,16}.txt
 
-  declare -A times=() peak=() bytes=([utf8]=$(stat -c %s "$utf8") [utf16]=$(stat -c %s "$utf16"))
-  local run encoding
+  declare -A times=() peak=() minor=() major=() bytes=([utf8]=$(stat -c %s "$utf8") [utf16]=$(stat -c %s "$utf16"))
+  local run encoding tool key
   for ((run = 1; run <= runs; run++)); do
-    for encoding in utf8 utf16; do
-      note "utf16 $size: lexset on $encoding, run $run of $runs"
-      run_tool lexset "$([ $encoding = utf8 ] && echo "$utf8" || echo "$utf16")" "$RESULTS/lexset-$encoding.txt"
-      times[$encoding]+=" $ELAPSED_US"
-      [ "${peak[$encoding]:-0}" -ge "$RSS_KB" ] || peak[$encoding]=$RSS_KB
+    for tool in "${tools[@]}"; do
+      for encoding in utf8 utf16; do
+        note "utf16 $size: $tool on $encoding, run $run of $runs"
+        key=$tool-$encoding
+        run_tool "$tool" "$([ $encoding = utf8 ] && echo "$utf8" || echo "$utf16")" "$RESULTS/$key.txt"
+        times[$key]+=" $ELAPSED_US"
+        minor[$key]+=" $MINOR_FAULTS" major[$key]+=" $MAJOR_FAULTS"
+        [ "${peak[$key]:-0}" -ge "$RSS_KB" ] || peak[$key]=$RSS_KB
+      done
     done
     if [ "$run" -eq 1 ]; then
       { printf '\xef\xbb\xbf' && cat "$real.expected"; } >"$OUT/utf8.expected"
@@ -489,18 +638,26 @@ bench_utf16() {
         die "lexset's UTF-16 result is not UTF-16: $RESULTS/lexset-utf16.txt"
       check_output lexset "$OUT/utf16-as-utf8.txt" "$RESULTS/lexset-utf8.txt"
       rm -f "$OUT/utf8.expected" "$OUT/utf16-as-utf8.txt"
+      if [ -n "$win32" ]; then
+        check_output win32 "$RESULTS/win32-utf8.txt" "$RESULTS/lexset-utf8.txt"
+        check_output win32 "$RESULTS/win32-utf16.txt" "$RESULTS/lexset-utf16.txt"
+      fi
     fi
   done
   local distinct utf8_us us
   distinct=$(wc -l <"$real.expected")
   # shellcheck disable=SC2086
-  utf8_us=$(median ${times[utf8]})
-  for encoding in utf8 utf16; do
-    # shellcheck disable=SC2086
-    us=$(median ${times[$encoding]})
-    ROWS+=("| utf16 | $(size_label "$size") | $distinct | lexset, $([ $encoding = utf8 ] && echo UTF-8 || echo UTF-16) | $(fixed "$us" 1000000 3) | $(fixed $((bytes[$encoding] * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$utf8_us")× | $(fixed "${peak[$encoding]}" 1024 0) |")
+  utf8_us=$(median ${times[lexset-utf8]})
+  for tool in "${tools[@]}"; do
+    for encoding in utf8 utf16; do
+      key=$tool-$encoding
+      # shellcheck disable=SC2086
+      us=$(median ${times[$key]})
+      # shellcheck disable=SC2086
+      ROWS+=("| utf16 | $(size_label "$size") | $distinct | $(tool_name "$tool"), $([ $encoding = utf8 ] && echo UTF-8 || echo UTF-16) | $(timing_cells "$tool" "$us" "${bytes[$encoding]}" "$utf8_us") | $(fixed "${peak[$key]}" 1024 0) | $(faults_cell "$tool" "$(median ${minor[$key]})" "$(median ${major[$key]})") |")
+    done
   done
-  rm -f "$RESULTS"/lexset-utf8.txt "$RESULTS"/lexset-utf16.txt
+  rm -f "$RESULTS"/{lexset,win32}-utf{8,16}.txt
 }
 
 SPILL_ROWS=()
@@ -516,12 +673,13 @@ signed() {
 }
 
 # bench_spill PROFILE SIZE: the larger-than-memory case on one corpus:
-# lexset and sort with the same memory budget, all runs interleaved.
+# lexset (with --win32, lexset-tidy.exe too) and sort with the same memory
+# budget, all runs interleaved.
 bench_spill() {
   local profile=$1 size=$2 corpus
   ensure_corpus "$profile" "$size"
   corpus=$(corpus_path "$profile" "$size")
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt
   ensure_sorted_reference "$corpus"
   local bytes distinct distinct_bytes limit
   bytes=$(stat -c %s "$corpus")
@@ -530,16 +688,19 @@ bench_spill() {
   limit=${budget:-$((distinct_bytes / 10))}
   [ "$limit" -gt 0 ] || die "$corpus has too few words for a budget of a tenth of them"
 
-  declare -A times=() peak=() temp=()
-  local run tool spill_runs='' spill_passes='' spill_written=''
+  declare -A times=() peak=() temp=() minor=() major=() spill_runs=() spill_passes=() spill_written=()
+  local run tool
   for ((run = 1; run <= runs; run++)); do
     for tool in "${SPILL_TOOLS[@]}"; do
       note "$profile $size, budget $limit bytes: $tool, run $run of $runs"
       run_tool "$tool" "$corpus" "$RESULTS/$tool.txt" "$limit"
       times[$tool]+=" $ELAPSED_US"
+      minor[$tool]+=" $MINOR_FAULTS" major[$tool]+=" $MAJOR_FAULTS"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
       [ "${temp[$tool]:--1}" -ge "$TEMP_BYTES" ] || temp[$tool]=$TEMP_BYTES
-      [ "$tool" != lexset ] || spill_runs=$SPILL_RUNS spill_passes=$SPILL_PASSES spill_written=$SPILL_WRITTEN
+      if [ "$tool" != sort ]; then
+        spill_runs[$tool]=$SPILL_RUNS spill_passes[$tool]=$SPILL_PASSES spill_written[$tool]=$SPILL_WRITTEN
+      fi
     done
     if [ "$run" -eq 1 ]; then
       for tool in "${SPILL_TOOLS[@]}"; do
@@ -555,22 +716,24 @@ bench_spill() {
     # shellcheck disable=SC2086
     us=$(median ${times[$tool]})
     runs_cell=– passes_cell=– written_cell=–
-    if [ "$tool" = lexset ]; then
-      runs_cell=$spill_runs passes_cell=$spill_passes written_cell=$(fixed "$spill_written" 1048576 1)
+    if [ "$tool" != sort ]; then
+      runs_cell=${spill_runs[$tool]} passes_cell=${spill_passes[$tool]}
+      written_cell=$(fixed "${spill_written[$tool]}" 1048576 1)
     fi
     temp_cell=$(fixed "${temp[$tool]}" 1048576 1)
     if [ "$tool" = sort ] && [ "${temp[$tool]}" -eq 0 ]; then
       temp_cell='not seen'
       SPILL_NOTES+=("- $profile $(size_label "$size"): sort's temporary folder was not seen holding files; its runs were too short for measurements 0.2 s apart")
     fi
-    SPILL_ROWS+=("| $profile | $(size_label "$size") | $distinct | $(fixed "$distinct_bytes" 1048576 1) | $(fixed "$limit" 1048576 1) | $tool | $(fixed "$us" 1000000 3) | $(fixed $((bytes * 1000000 / 1048576)) "$us" 1) | $(fixed "$us" "$lexset_us")× | $(fixed "${peak[$tool]}" 1024 1) | $(signed $((peak[$tool] * 1024 - limit)) 1048576) | $temp_cell | $written_cell | $runs_cell | $passes_cell |")
+    # shellcheck disable=SC2086
+    SPILL_ROWS+=("| $profile | $(size_label "$size") | $distinct | $(fixed "$distinct_bytes" 1048576 1) | $(fixed "$limit" 1048576 1) | $(tool_name "$tool") | $(timing_cells "$tool" "$us" "$bytes" "$lexset_us") | $(fixed "${peak[$tool]}" 1024 1) | $(signed $((peak[$tool] * 1024 - limit)) 1048576) | $(faults_cell "$tool" "$(median ${minor[$tool]})" "$(median ${major[$tool]})") | $temp_cell | $written_cell | $runs_cell | $passes_cell |")
   done
   if [ -f "$corpus.expected.sort" ]; then
     local reference_us reference_kb reference_temp
     read -r reference_us reference_kb reference_temp <"$corpus.expected.sort"
     SPILL_NOTES+=("- $profile $(size_label "$size"): the reference, sort with its own settings (no -S), took $(fixed "$reference_us" 1000000 3) s, peak RSS $(fixed "$reference_kb" 1024 1) MiB, peak temporary disk $([ "${reference_temp:-0}" -gt 0 ] && echo "$(fixed "$reference_temp" 1048576 1) MiB" || echo "not seen") (once, when the corpus was new; its temporary files were in the cache folder)")
   fi
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/sort.txt
+  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt
 }
 
 # The in-process time of one whole job on a 1 KiB list, without process
@@ -608,6 +771,7 @@ describe_jobtime() {
 
 # ---------------------------------------------------------------- main --
 
+[ -z "$win32" ] || wine_startup
 for size in "${SIZES[@]}"; do
   for profile in "${PROFILES[@]}"; do
     if [ -n "$spill" ]; then
@@ -632,11 +796,20 @@ echo
 echo "$(date -u +%Y-%m-%d), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ {print $2}') GiB RAM;"
 echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1);"
 echo "results written to \`$RESULTS\` ($(stat -f -c %T "$RESULTS"))."
+WINE_NOTE=
+if [ -n "$win32" ]; then
+  echo "win32: \`$TIDY_EXE\` under $(/usr/lib/wine/wine --version) (32-bit), by \`scripts/wine-run win32\`."
+  WINE_NOTE="Wine start-up: $(fixed "$WINE_START_US" 1000000 3) s, $WINE_START_MINOR+$WINE_START_MAJOR page faults (median of $WINE_START_RUNS runs of lexset-tidy.exe on an empty list; peak RSS $(fixed "$WINE_START_RSS" 1024 1) MiB), taken off the win32 rows' times and page faults; in brackets, as measured (a time left no longer than the start-up is within its noise: marked ~). Their peak RSS is as measured, Wine's own included. One Wine server ran throughout; the first run, which started Wine's service programs, took $(fixed "$WINE_FIRST_US" 1000000 3) s and is not counted."
+fi
 if [ ${#ROWS[@]} -gt 0 ]; then
   echo
-  echo "| Profile | Size | Distinct words | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) |"
-  echo "|---|---|--:|---|--:|--:|--:|--:|"
+  echo "| Profile | Size | Distinct words | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | Page faults (minor+major) |"
+  echo "|---|---|--:|---|--:|--:|--:|--:|--:|"
   printf '%s\n' "${ROWS[@]}"
+  if [ -n "$WINE_NOTE" ]; then
+    echo
+    echo "$WINE_NOTE"
+  fi
   echo
   echo "Job time for a 1 KiB list (\`lexset-jobtime\`, in process, $jobtime_iterations jobs):"
   echo
@@ -649,9 +822,10 @@ if [ ${#SPILL_ROWS[@]} -gt 0 ]; then
   echo "as \`lexset-tidy --memory-limit\` and as \`sort -S\` (its temporary files beside its result, as lexset's run files are)."
   echo "Temporary disk at the peak: lexset's run files (\`--stats\`), sort's folder measured with \`du -sb\` every 0.2 s."
   echo
-  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Peak temp disk (MiB) | Run bytes written (MiB) | Runs written | Merge passes |"
-  echo "|---|---|--:|--:|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|"
+  echo "| Profile | Size | Distinct words | Distinct MiB | Budget (MiB) | Tool | Median time (s) | MiB/s | Time vs lexset | Peak RSS (MiB) | RSS vs budget (MiB) | Page faults (minor+major) | Peak temp disk (MiB) | Run bytes written (MiB) | Runs written | Merge passes |"
+  echo "|---|---|--:|--:|--:|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|"
   printf '%s\n' "${SPILL_ROWS[@]}"
+  [ -z "$WINE_NOTE" ] || SPILL_NOTES+=("- $WINE_NOTE")
   if [ ${#SPILL_NOTES[@]} -gt 0 ]; then
     echo
     printf '%s\n' "${SPILL_NOTES[@]}"
