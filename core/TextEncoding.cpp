@@ -169,7 +169,8 @@ char* SourceText::Decode(char* out, char* const out_end) {
   const bool little_endian = encoding_ == TextEncoding::kUtf16Le;
   while (out_end - out >= 4) {
 #if defined(__SSE2__)
-    // Sixteen ASCII characters at a time, none of them U+001A.
+    // The ASCII characters among the next sixteen, up to the first that is
+    // not ASCII or is U+001A, at once.
     if (end - p >= 32 && out_end - out >= 16) {
       __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -178,20 +179,42 @@ char* SourceText::Decode(char* out, char* const out_end) {
         b = SwapBytes(b);
       }
       const __m128i not_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
-      const __m128i high = _mm_and_si128(_mm_or_si128(a, b), not_ascii);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF) {
-        const __m128i bytes = _mm_packus_epi16(a, b);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(kEndOfText)))) == 0) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-          out += 16;
-          p += 32;
-          continue;
-        }
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i ascii = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(a, not_ascii), zero),
+                                            _mm_cmpeq_epi16(_mm_and_si128(b, not_ascii), zero));
+      const __m128i bytes = _mm_packus_epi16(a, b);
+      const __m128i end_of_text = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(kEndOfText)));
+      const unsigned plain = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(end_of_text, ascii)));
+      const unsigned count = static_cast<unsigned>(__builtin_ctz(~plain));  // bit 16 is always clear
+      if (count != 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+        out += count;
+        p += 2 * count;
+        continue;
       }
     }
 #endif
     if (end - p < 2) break;
     const std::uint32_t unit = little_endian ? (p[0] | p[1] << 8) : (p[0] << 8 | p[1]);
+    // Characters of the Basic Multilingual Plane beyond U+07FF, most of a
+    // Chinese text, are three bytes each: a run of them in a short loop.
+    if (unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF)) {
+      const unsigned char* q = p;
+      char* o = out;
+      std::uint32_t u = unit;
+      do {
+        o[0] = static_cast<char>(0xE0 | (u >> 12));
+        o[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        o[2] = static_cast<char>(0x80 | (u & 0x3F));
+        o += 3;
+        q += 2;
+        if (end - q < 2 || out_end - o < 4) break;
+        u = little_endian ? (q[0] | q[1] << 8) : (q[0] << 8 | q[1]);
+      } while (u >= 0x800 && (u < 0xD800 || u > 0xDFFF));
+      p = q;
+      out = o;
+      continue;
+    }
     std::uint32_t c = unit;
     std::size_t used = 2;
     if (IsHighSurrogate(unit)) {
