@@ -10,18 +10,6 @@
 namespace lexset {
 namespace {
 
-// Finds a bucket's words for the sort; positions are chunk index and offset.
-class BucketWords final : public WordLookup {
- public:
-  using Read = std::string_view (*)(const void* bucket, std::uint32_t pos);
-  BucketWords(const void* bucket, Read read) : bucket_(bucket), read_(read) {}
-  std::string_view WordAt(std::uint32_t pos) const override { return read_(bucket_, pos); }
-
- private:
-  const void* bucket_;
-  Read read_;
-};
-
 std::string_view ReadRecord(const char* record) {
   const auto* p = reinterpret_cast<const unsigned char*>(record);
   std::size_t size = *p & 0x7F;
@@ -30,6 +18,16 @@ std::string_view ReadRecord(const char* record) {
 }
 
 }  // namespace
+
+// Finds a bucket's words for the sort.
+class WordBuckets::BucketLookup final : public WordLookup {
+ public:
+  explicit BucketLookup(const Bucket& bucket) : bucket_(bucket) {}
+  std::string_view WordAt(std::uint32_t pos) const override { return WordBuckets::WordAt(bucket_, pos); }
+
+ private:
+  const Bucket& bucket_;
+};
 
 WordBuckets::WordBuckets() = default;
 WordBuckets::~WordBuckets() = default;
@@ -195,10 +193,7 @@ bool WordBuckets::Cursor::SortNextBucket() {
       offset = static_cast<std::size_t>(word.data() + word.size() - chunk);
     }
   }
-  const BucketWords words(&bucket, [](const void* b, std::uint32_t pos) {
-    return WordAt(*static_cast<const Bucket*>(b), pos);
-  });
-  SortCachedEntries(entries_, entries_ + buckets_.largest_, n, words);
+  SortCachedEntries(entries_, entries_ + buckets_.largest_, n, BucketLookup(bucket));
   current_ = &bucket;
   next_ = 0;
   count_ = n;

@@ -145,6 +145,8 @@ class WordBuckets {
   char* TakeChunk(std::size_t size);
   std::size_t SlabGrowthFor(std::size_t chunk_size) const;
 
+  class BucketLookup;
+  // The word at `pos`: chunk index, then offset.
   static std::string_view WordAt(const Bucket& bucket, std::uint32_t pos);
   // The bytes of chunk `c` of bucket `b` in use.
   std::size_t UsedIn(std::size_t b, std::size_t c) const;
