@@ -29,6 +29,17 @@ bool IsUtf16(TextEncoding encoding) {
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
+// A code unit that is a character of three bytes in UTF-8 on its own: most
+// of a Chinese text.
+bool IsThreeByteCharacter(std::uint32_t unit) { return unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF); }
+
+char* PutThreeBytes(char* out, std::uint32_t c) {
+  out[0] = static_cast<char>(0xE0 | (c >> 12));
+  out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[2] = static_cast<char>(0x80 | (c & 0x3F));
+  return out + 3;
+}
+
 // Writes a code point, or a lone surrogate, in the internal form.
 char* PutInternal(char* out, std::uint32_t c) {
   if (c < 0x80) {
@@ -40,12 +51,7 @@ char* PutInternal(char* out, std::uint32_t c) {
     out[1] = static_cast<char>(0x80 | (c & 0x3F));
     return out + 2;
   }
-  if (c < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | (c >> 12));
-    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return out + 3;
-  }
+  if (c < 0x10000) return PutThreeBytes(out, c);
   out[0] = static_cast<char>(0xF0 | (c >> 18));
   out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
   out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
@@ -196,21 +202,17 @@ char* SourceText::Decode(char* out, char* const out_end) {
 #endif
     if (end - p < 2) break;
     const std::uint32_t unit = little_endian ? (p[0] | p[1] << 8) : (p[0] << 8 | p[1]);
-    // Characters of the Basic Multilingual Plane beyond U+07FF, most of a
-    // Chinese text, are three bytes each: a run of them in a short loop.
-    if (unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF)) {
+    // A run of three-byte characters in a short loop.
+    if (IsThreeByteCharacter(unit)) {
       const unsigned char* q = p;
       char* o = out;
       std::uint32_t u = unit;
       do {
-        o[0] = static_cast<char>(0xE0 | (u >> 12));
-        o[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-        o[2] = static_cast<char>(0x80 | (u & 0x3F));
-        o += 3;
+        o = PutThreeBytes(o, u);
         q += 2;
         if (end - q < 2 || out_end - o < 4) break;
         u = little_endian ? (q[0] | q[1] << 8) : (q[0] << 8 | q[1]);
-      } while (u >= 0x800 && (u < 0xD800 || u > 0xDFFF));
+      } while (IsThreeByteCharacter(u));
       p = q;
       out = o;
       continue;

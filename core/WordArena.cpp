@@ -2,46 +2,26 @@
 #include "core/WordArena.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "core/SystemMemory.h"
-#include "core/WordCompare.h"
 
 namespace lexset {
-namespace {
-
-std::size_t LengthHeaderSize(std::size_t size) {
-  std::size_t bytes = 1;
-  while (size >= 0x80) {
-    size >>= 7;
-    ++bytes;
-  }
-  return bytes;
-}
-
-}  // namespace
 
 WordArena::WordArena(std::size_t first_block_size)
     : first_block_size_(std::clamp<std::size_t>(first_block_size, 64, kChunkSize)) {}
 WordArena::~WordArena() = default;
 
 WordArena::Pos WordArena::Append(std::string_view word) {
-  const std::size_t header = LengthHeaderSize(word.size());
-  if (word.size() > kMaxChunks * kChunkSize - header) throw std::bad_alloc();
-  const std::size_t record_size = header + word.size();
+  const std::size_t record_size = RecordSize(word.size());
+  // Positions end at 4 GiB; written so that it holds in a 32-bit size_t,
+  // where kMaxChunks * kChunkSize is 0 and the subtraction wraps to it.
+  if (word.size() > kMaxChunks * kChunkSize - (record_size - word.size())) throw std::bad_alloc();
   if (static_cast<std::size_t>(limit_ - cursor_) < record_size) AddBlock(record_size);
 
   Block& block = blocks_.back();
   const std::size_t offset = static_cast<std::size_t>(cursor_ - block.data.get());
-  unsigned char* out = reinterpret_cast<unsigned char*>(cursor_);
-  std::size_t size = word.size();
-  while (size >= 0x80) {
-    *out++ = static_cast<unsigned char>(size | 0x80);
-    size >>= 7;
-  }
-  *out++ = static_cast<unsigned char>(size);
-  CopyBytes(reinterpret_cast<char*>(out), word.data(), word.size());
+  WriteRecord(cursor_, word);
   cursor_ += record_size;
   block.used = offset + record_size;
   return block.first + static_cast<Pos>(offset);
@@ -56,7 +36,7 @@ std::size_t WordArena::NextBlockSize(std::size_t record_size) const {
 }
 
 std::size_t WordArena::GrowthFor(std::size_t size) const {
-  const std::size_t record_size = LengthHeaderSize(size) + size;
+  const std::size_t record_size = RecordSize(size);
   if (static_cast<std::size_t>(limit_ - cursor_) >= record_size) return 0;
   // The block, and its entries in the bookkeeping.
   const std::size_t block_size = NextBlockSize(record_size);

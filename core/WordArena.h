@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/SystemMemory.h"
+#include "core/WordRecord.h"
 
 namespace lexset {
 
@@ -32,13 +33,7 @@ class WordArena {
   // when memory or the 4 GiB of positions run out; the arena is then unchanged.
   Pos Append(std::string_view word);
 
-  std::string_view WordAt(Pos pos) const {
-    const unsigned char* record =
-        reinterpret_cast<const unsigned char*>(chunk_base_[pos >> kChunkBits]) + (pos & kChunkMask);
-    std::size_t size = *record & 0x7F;
-    for (unsigned shift = 7; *record++ & 0x80; shift += 7) size |= std::size_t{*record & 0x7Fu} << shift;
-    return {reinterpret_cast<const char*>(record), size};
-  }
+  std::string_view WordAt(Pos pos) const { return ReadRecord(chunk_base_[pos >> kChunkBits] + (pos & kChunkMask)); }
 
   // Asks for the record at `pos` to be fetched into the cache.
   void Prefetch(Pos pos) const {

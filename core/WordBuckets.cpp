@@ -8,17 +8,6 @@
 #include "core/WordCompare.h"
 
 namespace lexset {
-namespace {
-
-std::string_view ReadRecord(const char* record) {
-  const auto* p = reinterpret_cast<const unsigned char*>(record);
-  std::size_t size = *p & 0x7F;
-  for (unsigned shift = 7; *p++ & 0x80; shift += 7) size |= std::size_t{*p & 0x7Fu} << shift;
-  return {reinterpret_cast<const char*>(p), size};
-}
-
-}  // namespace
-
 // Finds a bucket's words for the sort.
 class WordBuckets::BucketLookup final : public WordLookup {
  public:
@@ -50,12 +39,6 @@ void WordBuckets::Plan(const std::size_t* prefix_counts) {
   }
   bucket_of_ = std::move(bucket_of);
   reserved_ += kPrefixes * sizeof(std::uint16_t);
-}
-
-std::size_t WordBuckets::RecordSize(std::size_t size) {
-  std::size_t header = 1;
-  for (std::size_t rest = size; rest >= 0x80; rest >>= 7) ++header;
-  return header + size;
 }
 
 // Chunks double as the bucket fills, so that tens of thousands of small
@@ -140,14 +123,7 @@ void WordBuckets::Append(std::string_view word) {
     tail.cursor = data;
     tail.limit = data + size;
   }
-  auto* out = reinterpret_cast<unsigned char*>(tail.cursor);
-  std::size_t size = word.size();
-  while (size >= 0x80) {
-    *out++ = static_cast<unsigned char>(size | 0x80);
-    size >>= 7;
-  }
-  *out++ = static_cast<unsigned char>(size);
-  CopyBytes(reinterpret_cast<char*>(out), word.data(), word.size());
+  WriteRecord(tail.cursor, word);
   tail.cursor += record_size;
   largest_ = std::max(largest_, ++tail.count);
 }

@@ -13,8 +13,8 @@
 // alphabet: a run of consecutive prefixes per bucket, which keeps the
 // buckets in order.
 //
-// A bucket holds its words as records (a LEB128 length, then the bytes) in
-// chunks that grow from 256 bytes to 16 KiB, carved out of large slabs.
+// A bucket holds its words as records (core/WordRecord.h) in chunks that
+// grow from 256 bytes to 16 KiB, carved out of large slabs.
 // Repeats are stored like any word; after the sort they lie side by side.
 //
 //===----------------------------------------------------------------------===//
@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/WordCompare.h"
+#include "core/WordRecord.h"
 #include "core/WordSort.h"
 
 namespace lexset {
@@ -69,8 +69,7 @@ class WordBuckets {
     if (!tails_ || word.size() >= 0x80) return false;
     Tail& tail = tails_[bucket_of_[PrefixOf(word)]];
     if (static_cast<std::size_t>(tail.limit - tail.cursor) <= word.size() || tail.count >= max_count) return false;
-    *tail.cursor = static_cast<char>(word.size());
-    CopyBytes(tail.cursor + 1, word.data(), word.size());
+    WriteRecord(tail.cursor, word);
     tail.cursor += word.size() + 1;
     if (++tail.count > largest_) largest_ = tail.count;
     return true;
@@ -80,11 +79,8 @@ class WordBuckets {
   std::size_t GrowthFor(std::string_view word) const;
   // Bytes taken from the heap, bookkeeping included.
   std::size_t BytesReserved() const { return reserved_; }
-  // Words in the bucket of `word`, and in the largest bucket: sorting needs
-  // two entries for each word of one bucket at a time.
-  std::size_t CountIn(std::string_view word) const {
-    return tails_ ? tails_[bucket_of_[PrefixOf(word)]].count : 0;
-  }
+  // Words in the largest bucket: sorting needs two entries for each word of
+  // one bucket at a time.
   std::size_t largest() const { return largest_; }
 
   // Frees everything.
@@ -137,7 +133,6 @@ class WordBuckets {
   static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kOffsetBits);
   static constexpr std::size_t kFirstSlabSize = std::size_t{1} << 20;
 
-  static std::size_t RecordSize(std::size_t size);
   // The size of the chunk to start for a record of `record_size` bytes.
   static std::size_t NextChunkSize(const Bucket& bucket, const Tail& tail, std::size_t record_size);
   // Carves a chunk out of the slabs (or gives a large record a block of its

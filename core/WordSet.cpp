@@ -174,11 +174,14 @@ void WordSet::InsertHashed(std::string_view word, std::uint32_t tag) {
 }
 
 void WordSet::Append(std::string_view word) {
-  if (!buckets_.TryAppend(word, words_allowed_)) {
-    CheckBucketRoomFor(word);
-    buckets_.Append(word);
-  }
+  AppendToBuckets(word);
   ++count_;
+}
+
+void WordSet::AppendToBuckets(std::string_view word, std::size_t also_held) {
+  if (buckets_.TryAppend(word, words_allowed_)) return;
+  CheckBucketRoomFor(word, also_held);
+  buckets_.Append(word);
 }
 
 std::size_t WordSet::FreeSlot(std::uint32_t tag) const {
@@ -275,11 +278,7 @@ void WordSet::StartAppending() {
     std::vector<std::size_t> prefix_counts(WordBuckets::kPrefixes);
     arena_.ForEach([&](WordArena::Pos, std::string_view word) { ++prefix_counts[WordBuckets::PrefixOf(word)]; });
     buckets_.Plan(prefix_counts.data());
-    arena_.ForEach([&](WordArena::Pos, std::string_view word) {
-      if (buckets_.TryAppend(word, words_allowed_)) return;
-      CheckBucketRoomFor(word, held);
-      buckets_.Append(word);
-    });
+    arena_.ForEach([&](WordArena::Pos, std::string_view word) { AppendToBuckets(word, held); });
   } catch (const std::bad_alloc&) {
     buckets_.Clear();
     words_allowed_ = 0;

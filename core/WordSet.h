@@ -144,6 +144,9 @@ class WordSet {
   void InsertInOrder(std::string_view word);
   void InsertHashed(std::string_view word, std::uint32_t tag);
   void Append(std::string_view word);
+  // Stores a word in the buckets within the limit, counting `also_held`
+  // bytes held besides them; throws std::bad_alloc where it would pass it.
+  void AppendToBuckets(std::string_view word, std::size_t also_held = 0);
   void StartHashing();
   // Moves the hashed words into buckets, to append from now on.
   void StartAppending();

@@ -128,17 +128,17 @@ void SortCachedEntries(SortEntry* entries, SortEntry* scratch, std::size_t count
     SortEntries(entries, count, words);
     return;
   }
-  // Counts of every byte of the key, in one pass.
-  static_assert(sizeof(std::size_t) >= 4, "counts");
-  std::vector<std::uint32_t> counts(8 * 256);
+  // Counts of every byte of the key, in one pass. A piece holds fewer than
+  // 2^32 entries.
+  std::uint32_t counts[8][256] = {};
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t key = entries[i].key;
-    for (unsigned b = 0; b < 8; ++b) ++counts[b * 256 + ((key >> (8 * b)) & 0xFF)];
+    for (unsigned b = 0; b < 8; ++b) ++counts[b][(key >> (8 * b)) & 0xFF];
   }
   SortEntry* from = entries;
   SortEntry* to = scratch;
   for (unsigned b = 0; b < 8; ++b) {
-    std::uint32_t* count_of = &counts[b * 256];
+    std::uint32_t* count_of = counts[b];
     const unsigned shift = 8 * b;
     // A byte that all keys share orders nothing.
     if (count_of[(from[0].key >> shift) & 0xFF] == count) continue;
