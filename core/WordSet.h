@@ -1,10 +1,12 @@
 //===- WordSet.h - The distinct words of a word list ---------------------===//
 //
-// The set works in one of three ways, chosen by what the words look like:
+// The set keeps its words in one of three stores, chosen by what the words
+// look like, and moves them from one to the next:
 //  - in order: while the words arrive in ascending order, it only appends
-//    them, as the lines of the result, comparing each with the last;
+//    them, as the lines of the result, comparing each with the last
+//    (core/OrderedText.h);
 //  - hashing: from the first word out of order, an open-addressing hash
-//    table over the stored words keeps repeats out;
+//    table over the stored words keeps repeats out (core/HashedWords.h);
 //  - appending: when the table keeps growing and nearly every word is new,
 //    hashing pays for nothing; the words are then only appended, to buckets
 //    by their first bytes (core/WordBuckets.h), and repeats are dropped
@@ -25,11 +27,9 @@
 #include <memory>
 #include <string_view>
 
+#include "core/HashedWords.h"
 #include "core/OrderedText.h"
-#include "core/RecentWords.h"
-#include "core/WordArena.h"
 #include "core/WordBuckets.h"
-#include "core/WordCompare.h"
 #include "core/WordSort.h"
 
 namespace lexset {
@@ -37,9 +37,6 @@ namespace lexset {
 class WordSet {
  public:
   static constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
-  // Words handed to InsertMany at a time get their table slots fetched
-  // from memory together.
-  static constexpr std::size_t kBatch = 16;
 
   // From this many table slots on, hashing is given up when nearly every
   // word is new: a smaller table costs little whatever the words.
@@ -99,24 +96,24 @@ class WordSet {
   class Cursor {
    public:
     explicit Cursor(const WordSet& set)
-        : set_(set), ordered_cursor_(set.ordered_), bucket_cursor_(set.buckets_, set.sorted_.get()) {}
+        : set_(set),
+          ordered_cursor_(set.ordered_),
+          hashed_cursor_(set.hashed_),
+          bucket_cursor_(set.buckets_, set.bucket_entries_.get()) {}
     // Moves to the next word; false after the last.
     bool Next() {
       switch (set_.mode_) {
         case Mode::kInOrder:
           return ordered_cursor_.Next(&word_);
-        case Mode::kAppending:
-          if (!bucket_cursor_.Next()) return false;
-          word_ = bucket_cursor_.word();
-          return true;
         case Mode::kHashing:
+          if (!hashed_cursor_.Next()) return false;
+          word_ = hashed_cursor_.word();
+          return true;
+        case Mode::kAppending:
           break;
       }
-      // The words lie in the arena in the order they came; fetch ahead.
-      constexpr std::size_t kAhead = 16;
-      if (next_ >= set_.count_) return false;
-      if (next_ + kAhead < set_.count_) set_.arena_.Prefetch(set_.sorted_[next_ + kAhead].pos);
-      word_ = set_.arena_.WordAt(set_.sorted_[next_++].pos);
+      if (!bucket_cursor_.Next()) return false;
+      word_ = bucket_cursor_.word();
       return true;
     }
     std::string_view word() const { return word_; }
@@ -124,8 +121,8 @@ class WordSet {
    private:
     const WordSet& set_;
     OrderedText::Cursor ordered_cursor_;
+    HashedWords::Cursor hashed_cursor_;
     WordBuckets::Cursor bucket_cursor_;
-    std::size_t next_ = 0;
     std::string_view word_;
   };
 
@@ -135,60 +132,35 @@ class WordSet {
  private:
   enum class Mode { kInOrder, kHashing, kAppending };
 
-  struct Slot {
-    std::uint32_t tag;  // the high half of the word's hash, never 0 in a used slot
-    WordArena::Pos pos;
-  };
-
-  static std::unique_ptr<Slot[]> EmptySlots(std::size_t capacity);
-  void InsertInOrder(std::string_view word);
-  void InsertHashed(std::string_view word, std::uint32_t tag);
+  bool InsertInOrder(std::string_view word);
   void Append(std::string_view word);
   // Stores a word in the buckets within the limit, counting `also_held`
   // bytes held besides them; throws std::bad_alloc where it would pass it.
   void AppendToBuckets(std::string_view word, std::size_t also_held = 0);
+  // Moves the ordered words into the hash table, to hash from now on.
   void StartHashing();
   // Moves the hashed words into buckets, to append from now on.
   void StartAppending();
-  // Makes room in the table for another word, or gives up hashing.
-  void Grow();
-  std::size_t FreeSlot(std::uint32_t tag) const;
-  // Throws std::bad_alloc unless one more word of `size` bytes fits the
-  // limit. Cheap unless a new arena block or a new allowance is needed.
-  void CheckRoomFor(std::size_t size) {
-    if (count_ >= words_allowed_ || !arena_.Fits(size)) CheckRoomExactly(size);
-  }
+  // Throws std::bad_alloc unless another ordered word of `size` bytes fits.
   void CheckRoomInOrder(std::size_t size);
-  void CheckRoomExactly(std::size_t size);
-  // The same for buckets, where the sort needs an entry for each word of
-  // the largest bucket; `also_held` counts memory held besides.
+  // The same for buckets, where the sort needs two entries for each word
+  // of the largest bucket; `also_held` counts memory held besides.
   void CheckBucketRoomFor(std::string_view word, std::size_t also_held = 0);
 
-  OrderedText ordered_;  // in order
-  WordArena arena_;      // hashing
-  WordBuckets buckets_;  // appending
   std::size_t limit_;
-  std::size_t give_up_hashing_from_;
+  OrderedText ordered_;  // in order
+  HashedWords hashed_;   // hashing
+  WordBuckets buckets_;  // appending
   std::size_t count_ = 0;
-  // Words (appending: words of the largest bucket) that fit the limit with
-  // the arena or the buckets as they are.
+  // Appending: words of the largest bucket that fit the limit with the
+  // buckets as they are.
   std::size_t words_allowed_ = 0;
   Mode mode_ = Mode::kInOrder;
-
-  std::unique_ptr<Slot[]> slots_;
-  std::size_t capacity_ = 0;  // a power of two
-  unsigned shift_ = 32;       // the slot of a tag is tag >> shift_
-  std::size_t max_count_ = 0;
-  std::size_t lookups_ = 0;  // words looked up since the table last grew
-  std::size_t added_ = 0;    // of them, new ones
-
-  RecentWords recent_;  // while hashing
-
-  // After Sort, unless in order: the sorted entries, or, appending, room
-  // for the largest bucket's, which the cursor sorts into.
-  std::unique_ptr<SortEntry[]> sorted_;
-  std::size_t sorted_size_ = 0;
   bool is_sorted_ = false;
+  // After Sort, appending: room for the largest bucket's entries, twice,
+  // which the cursor sorts into.
+  std::unique_ptr<SortEntry[]> bucket_entries_;
+  std::size_t bucket_entries_size_ = 0;
 };
 
 }  // namespace lexset
