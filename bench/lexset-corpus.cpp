@@ -552,7 +552,10 @@ bool WritePieces(Random& random, Corpus& corpus, std::uint64_t size, std::size_t
     ok = file != nullptr;
     for (std::size_t got; ok && (got = std::fread(&block[0], 1, block.size(), file)) != 0;)
       ok = corpus.Put(std::string_view(block.data(), got), {});
-    if (file != nullptr && (std::ferror(file) != 0 || std::fclose(file) != 0)) ok = false;
+    if (file != nullptr) {
+      const bool failed = std::ferror(file) != 0;
+      ok = std::fclose(file) == 0 && !failed && ok;
+    }
     if (!ok) std::fprintf(stderr, "lexset-corpus: cannot join %s into %s\n", paths[i].c_str(), path.c_str());
   }
   if (!keep)
