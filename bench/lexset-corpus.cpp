@@ -1,13 +1,14 @@
 //===- lexset-corpus.cpp - Word lists to benchmark the job on ------------===//
 //
 // lexset-corpus PROFILE SIZE OUT_FILE [--seed N] [--words FILE]...
+//                [--pieces K] [--split]
 //
 // Writes exactly SIZE bytes (a number, or with a K, M or G suffix for
 // binary multiples) of words and separators to OUT_FILE. The same arguments
 // give the same bytes on every machine: all randomness comes from Random.h
 // and only integer arithmetic decides what is written. The byte 0x1A, which
 // ends the input for lexset, is never written, so every peer reads the
-// whole file.
+// whole file (appended alone writes more than SIZE: see below).
 //
 // Profiles:
 //   zipf      words drawn Zipf-like (exponent 1) from a million distinct
@@ -16,6 +17,18 @@
 //   unique    random words of 6-14 bytes, nearly all distinct
 //   sorted    distinct words already in ascending byte order, made in order
 //             so the memory used does not grow with SIZE
+//   appended  a tidied list with new words added at its end: the sorted
+//             profile's SIZE bytes, then the unique profile's first 100 KiB
+//             (made with the same seed), SIZE + 100 KiB in all; the same
+//             bytes as those two corpora one after the other
+//   pieces    tidied lists put together: the sorted profile's lines dealt
+//             into K pieces (--pieces, 2 by default), line i to piece
+//             i mod K, and the pieces one after the other, so K = 2 is the
+//             odd lines, then the even lines. The pieces are written side by
+//             side to OUT_FILE.1 ... OUT_FILE.K, then joined into OUT_FILE;
+//             with --split they are kept (as K sources of the same words).
+//             Memory: one 4 MiB buffer shared out between the pieces (64 KiB
+//             at least each), and the joining: about 13 MiB whatever SIZE
 //   dupheavy  a few thousand distinct words repeated to fill SIZE
 //   real      the words of the given word lists (--words FILE, the first
 //             field of each line), shuffled and repeated to fill SIZE
@@ -46,7 +59,11 @@ using lexset::bench::Random;
 
 constexpr char kUsage[] =
     "usage: lexset-corpus PROFILE SIZE OUT_FILE [--seed N] [--words FILE]...\n"
-    "  PROFILE  zipf, unique, sorted, dupheavy, real (needs --words) or spill\n"
+    "                     [--pieces K] [--split]\n"
+    "  PROFILE  zipf, unique, sorted, dupheavy, real (needs --words), spill,\n"
+    "           appended (sorted, then 100 KiB of unique) or pieces (sorted,\n"
+    "           dealt into K pieces: --pieces K, 2 by default; --split keeps\n"
+    "           them as OUT_FILE.1 ... OUT_FILE.K beside OUT_FILE)\n"
     "  SIZE     bytes, or with a K, M or G suffix (binary multiples)\n";
 
 constexpr std::size_t kZipfVocabulary = 1000000;
@@ -55,6 +72,8 @@ constexpr std::size_t kDupheavyVocabulary = 4000;
 // of the corpus there are for each word of its long tail.
 constexpr unsigned kSpillCommonPerMille = 250;
 constexpr std::uint64_t kSpillBytesPerTailWord = 11;
+// The new words of the appended profile.
+constexpr std::uint64_t kAppendedBytes = std::uint64_t{100} << 10;
 
 // The separators lexset splits on; 0x1A is left out of every word too.
 bool IsSeparator(unsigned char byte) { return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D); }
@@ -96,8 +115,11 @@ bool ParseNumber(const char* text, std::uint64_t& value, bool with_suffix) {
 // Buffered output of exactly the requested number of bytes.
 class Corpus {
  public:
-  Corpus(std::FILE* file, std::uint64_t size) : file_(file), size_(size), left_(size) {
-    buffer_.reserve(kFlushAt + 64);
+  static constexpr std::size_t kBufferSize = std::size_t{4} << 20;
+
+  Corpus(std::FILE* file, std::uint64_t size, std::size_t buffer_size = kBufferSize)
+      : file_(file), size_(size), left_(size), flush_at_(buffer_size) {
+    buffer_.reserve(flush_at_ + 64);
   }
 
   std::uint64_t written() const { return size_ - left_; }
@@ -109,16 +131,20 @@ class Corpus {
     buffer_.append(word);
     buffer_.append(separator);
     left_ -= word.size() + separator.size();
-    if (buffer_.size() >= kFlushAt) Flush();
+    if (buffer_.size() >= flush_at_) Flush();
     return true;
   }
 
   // Fills what is left with line feeds and writes everything out.
-  bool Finish() {
-    while (left_ != 0) {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left_, kFlushAt));
+  bool Finish() { return Finish(left_); }
+
+  // Writes everything out after `padding` line feeds (no more than fit).
+  bool Finish(std::uint64_t padding) {
+    for (padding = std::min(padding, left_); padding != 0;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(padding, flush_at_));
       buffer_.append(n, '\n');
       left_ -= n;
+      padding -= n;
       Flush();
     }
     Flush();
@@ -126,8 +152,6 @@ class Corpus {
   }
 
  private:
-  static constexpr std::size_t kFlushAt = std::size_t{4} << 20;
-
   void Flush() {
     if (ok_ && !buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) ok_ = false;
     buffer_.clear();
@@ -136,6 +160,7 @@ class Corpus {
   std::FILE* file_;
   std::uint64_t size_;
   std::uint64_t left_;
+  std::size_t flush_at_;
   std::string buffer_;
   bool ok_ = true;
 };
@@ -484,6 +509,60 @@ void WriteSorted(Random& random, Corpus& corpus, std::uint64_t size) {
   }
 }
 
+// The sorted profile's lines dealt into k piece files written side by side,
+// each with its share of one buffer, then copied one after the other into
+// the corpus. What pads the corpus to its size ends the last piece, so the
+// pieces joined are the corpus.
+bool WritePieces(Random& random, Corpus& corpus, std::uint64_t size, std::size_t k, const std::string& path,
+                 bool keep) {
+  std::vector<std::string> paths;
+  std::vector<std::FILE*> files;
+  std::vector<Corpus> pieces;
+  pieces.reserve(k);
+  bool ok = true;
+  for (std::size_t i = 0; i < k && ok; ++i) {
+    paths.push_back(path + '.' + std::to_string(i + 1));
+    files.push_back(std::fopen(paths.back().c_str(), "wb"));
+    if (files.back() == nullptr) {
+      std::fprintf(stderr, "lexset-corpus: cannot create %s: %s\n", paths.back().c_str(), std::strerror(errno));
+      files.pop_back();
+      ok = false;
+    } else {
+      pieces.emplace_back(files.back(), size, std::max<std::size_t>(Corpus::kBufferSize / k, std::size_t{64} << 10));
+    }
+  }
+  if (ok) {
+    SortedWords words;
+    std::uint64_t written = 0;
+    for (std::uint64_t line = 0;; ++line) {
+      const std::string_view word = words.Next(random, written, size);
+      if (word.size() + 2 > size - written) break;  // where the sorted profile stops too
+      pieces[line % k].Put(word, "\r\n");
+      written += word.size() + 2;
+    }
+    for (std::size_t i = 0; i < k; ++i) ok = pieces[i].Finish(i + 1 == k ? size - written : 0) && ok;
+  }
+  for (std::FILE* file : files) ok = std::fclose(file) == 0 && ok;
+  pieces = {};  // their buffers, before the corpus's own grows
+  if (!ok) std::fprintf(stderr, "lexset-corpus: cannot write the pieces %s.*\n", path.c_str());
+
+  std::string block(std::size_t{1} << 20, '\0');
+  for (std::size_t i = 0; i < paths.size() && ok; ++i) {
+    std::FILE* file = std::fopen(paths[i].c_str(), "rb");
+    ok = file != nullptr;
+    for (std::size_t got; ok && (got = std::fread(&block[0], 1, block.size(), file)) != 0;)
+      ok = corpus.Put(std::string_view(block.data(), got), {});
+    if (file != nullptr) {
+      const bool failed = std::ferror(file) != 0;
+      ok = std::fclose(file) == 0 && !failed && ok;
+    }
+    if (!ok) std::fprintf(stderr, "lexset-corpus: cannot join %s into %s\n", paths[i].c_str(), path.c_str());
+  }
+  if (!keep)
+    for (const std::string& piece : paths) std::remove(piece.c_str());
+  return ok;
+}
+
 void WriteDupheavy(Random& random, Corpus& corpus) {
   const Vocabulary vocabulary = MakeMixedVocabulary(random, kDupheavyVocabulary);
   std::string scratch;
@@ -531,16 +610,20 @@ void WriteSpill(Random& random, Corpus& corpus, std::uint64_t size) {
 
 int main(int argc, char** argv) {
   std::vector<const char*> positional, word_lists;
-  std::uint64_t seed = 1;
+  std::uint64_t seed = 1, pieces = 0;
+  bool split = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if ((arg == "--seed" || arg == "--words") && i + 1 < argc) {
+    if ((arg == "--seed" || arg == "--words" || arg == "--pieces") && i + 1 < argc) {
       if (arg == "--words") {
         word_lists.push_back(argv[++i]);
-      } else if (!ParseNumber(argv[++i], seed, false)) {
-        std::fprintf(stderr, "lexset-corpus: bad seed %s\n%s", argv[i], kUsage);
+      } else if (!ParseNumber(argv[++i], arg == "--seed" ? seed : pieces, false) ||
+                 (arg == "--pieces" && (pieces == 0 || pieces > 100000))) {
+        std::fprintf(stderr, "lexset-corpus: bad %s %s\n%s", arg.data() + 2, argv[i], kUsage);
         return 2;
       }
+    } else if (arg == "--split") {
+      split = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "lexset-corpus: unknown option %s\n%s", argv[i], kUsage);
       return 2;
@@ -559,12 +642,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (profile != "zipf" && profile != "unique" && profile != "sorted" && profile != "dupheavy" && profile != "real" &&
-      profile != "spill") {
+      profile != "spill" && profile != "appended" && profile != "pieces") {
     std::fprintf(stderr, "lexset-corpus: unknown profile %s\n%s", positional[0], kUsage);
     return 2;
   }
   if ((profile == "real") != !word_lists.empty()) {
     std::fprintf(stderr, "lexset-corpus: --words goes with the real profile, and only with it\n%s", kUsage);
+    return 2;
+  }
+  if (profile != "pieces" && (pieces != 0 || split)) {
+    std::fprintf(stderr, "lexset-corpus: --pieces and --split go with the pieces profile, and only with it\n%s",
+                 kUsage);
     return 2;
   }
 
@@ -588,8 +676,11 @@ int main(int argc, char** argv) {
     WriteZipf(random, corpus);
   } else if (profile == "unique") {
     WriteUnique(random, corpus);
-  } else if (profile == "sorted") {
+  } else if (profile == "sorted" || profile == "appended") {
     WriteSorted(random, corpus, size);
+  } else if (profile == "pieces") {
+    if (!WritePieces(random, corpus, size, pieces == 0 ? 2 : static_cast<std::size_t>(pieces), positional[2], split))
+      return 2;
   } else if (profile == "dupheavy") {
     WriteDupheavy(random, corpus);
   } else if (profile == "spill") {
@@ -597,7 +688,13 @@ int main(int argc, char** argv) {
   } else {
     WriteReal(random, corpus, real_words);
   }
-  const bool written = corpus.Finish();
+  bool written = corpus.Finish();
+  if (written && profile == "appended") {
+    Random new_words(seed);
+    Corpus appended(file, kAppendedBytes);
+    WriteUnique(new_words, appended);
+    written = appended.Finish();
+  }
   if (std::fclose(file) != 0 || !written) {
     std::fprintf(stderr, "lexset-corpus: cannot write %s: %s\n", positional[2], std::strerror(errno));
     return 2;

@@ -5,7 +5,7 @@
 #   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real,utf16]
 #                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
 #                [--tidy PATH] [--only lexset[,sort,baseline]] [--results DIR]
-#                [--win32]
+#                [--win32] [--pieces 2,8,64]
 #   bench/run.sh --spill [--budget BYTES] [--sizes 2G] [--profiles spill]
 #                [--runs 1] [and the options above]
 #
@@ -17,9 +17,23 @@
 # a byte-order mark and UTF-16 (little-endian); lexset alone reads both,
 # and its UTF-16 time is given against its UTF-8 time.
 #
-# --smoke     1M of each profile, one run, then the larger-than-memory
-#             case on 4M: a quick check that everything works and agrees
-#             (scripts/test.sh runs it); with --spill, that case alone
+# Two profiles, not run unless asked for (--profiles appended,pieces), are
+# lists made of sorted pieces, each timed in one file and as several
+# sources (lexset-tidy A B ... OUT; the peers read cat A B ...):
+#   appended  the sorted profile with the unique profile's first 100 KiB
+#             after it; as 2 sources, the sorted corpus and those new
+#             words. The sorted profile is timed too, and lexset's times
+#             are given against its time on the sorted corpus alone
+#   pieces    the sorted profile dealt into K sorted pieces, line i to piece
+#             i mod K, joined (K = 2: the odd lines, then the even lines);
+#             as K sources, the pieces
+# --pieces LIST  the counts of pieces, K, for the pieces profile (with
+#             --spill, each one-file corpus of them)
+#
+# --smoke     1M of each profile (appended and pieces too), one run, then
+#             the larger-than-memory case on 4M: a quick check that
+#             everything works and agrees (scripts/test.sh runs it); with
+#             --spill, that case alone
 # --tidy PATH time another lexset-tidy binary, to compare before and after
 # --only LIST time only these tools; lexset is always timed, since the
 #             ratios are against it, and its output is still checked
@@ -91,10 +105,14 @@ spill=
 budget=
 smoke=
 win32=
+pieces=2,8,64
 jobtime_iterations=2000
 
 # The size of the larger-than-memory case in a smoke run.
 SMOKE_SPILL_SIZE=4M
+# The new words of the appended profile, as lexset-corpus adds them: the
+# unique profile of this size is the second source.
+APPENDED_NEW_SIZE=100K
 
 die() {
   echo "bench: $*" >&2
@@ -127,6 +145,7 @@ while [ $# -gt 0 ]; do
     --spill) spill=1 ;;
     --budget) budget=$2; shift ;;
     --win32) win32=1 ;;
+    --pieces) pieces=$2; shift ;;
     --smoke) smoke=1 sizes='' runs=1 jobtime_iterations=200 ;;
     -h | --help) usage 0 ;;
     *) echo "bench: unknown argument $1" >&2; usage 2 ;;
@@ -138,7 +157,8 @@ if [ -n "$spill" ]; then
   : "${only:=lexset,sort}"
 else
   [ -z "$budget" ] || die "--budget goes with --spill"
-  : "${sizes:=$([ -n "$smoke" ] && echo 1M || echo 100M,1G)}" "${profiles:=zipf,unique,sorted,dupheavy,real,utf16}"
+  : "${sizes:=$([ -n "$smoke" ] && echo 1M || echo 100M,1G)}"
+  : "${profiles:=zipf,unique,sorted,dupheavy,real,utf16${smoke:+,appended,pieces}}"
   : "${runs:=5}" "${only:=lexset,sort,baseline}"
 fi
 : "${results:=$cache/out}"
@@ -149,6 +169,7 @@ fi
 IFS=, read -r -a SIZES <<<"$sizes"
 IFS=, read -r -a PROFILES <<<"$profiles"
 IFS=, read -r -a ONLY <<<"$only"
+IFS=, read -r -a PIECES <<<"$pieces"
 # The 32-bit program's row comes right after lexset's.
 TOOLS=(lexset ${win32:+win32})
 for tool in "${ONLY[@]}"; do
@@ -173,8 +194,24 @@ if [ -n "$win32" ]; then
   [ -x /usr/lib/wine/wine ] || die "--win32 needs the 32-bit Wine (wine32:i386): run scripts/setup.sh"
 fi
 for profile in "${PROFILES[@]}"; do
-  case $profile in zipf | unique | sorted | dupheavy | real | utf16 | spill) ;; *) die "unknown profile '$profile'" ;; esac
+  case $profile in
+    zipf | unique | sorted | dupheavy | real | utf16 | spill | appended | pieces) ;;
+    *) die "unknown profile '$profile'" ;;
+  esac
 done
+for k in "${PIECES[@]}"; do
+  [[ $k =~ ^([2-9]|[1-9][0-9]+)$ ]] || die "--pieces wants counts of 2 or more, not '$k'"
+done
+# The appended lists' times are given against the sorted list's in the
+# same run: time it before them unless asked for already.
+if [ -z "$spill" ] && [[ " ${PROFILES[*]} " == *" appended "* ]] && [[ " ${PROFILES[*]} " != *" sorted "* ]]; then
+  for i in "${!PROFILES[@]}"; do
+    if [ "${PROFILES[i]}" = appended ]; then
+      PROFILES=("${PROFILES[@]:0:i}" sorted "${PROFILES[@]:i}")
+      break
+    fi
+  done
+fi
 
 # ---------------------------------------------------------------- tools --
 
@@ -256,20 +293,26 @@ corpus_path() { echo "$cache/corpus-v$CORPUS_VERSION-$1-$2-s$seed.txt"; }
 
 # Makes the corpus unless the cache has it already. It is written under a
 # temporary name and renamed, so an interrupted run never leaves a partial
-# corpus that a later run would take for a whole one.
+# corpus that a later run would take for a whole one. PROFILE piecesK is
+# the pieces profile with K pieces, which are kept too, as PATH.1 ...
+# PATH.K.
 ensure_corpus() {
   local profile=$1 size=$2 path
   path=$(corpus_path "$profile" "$size")
   [ -f "$path" ] && return 0
-  local extra=()
-  if [ "$profile" = real ]; then
-    real_word_lists >/dev/null || die "cannot make the real profile"
-    mapfile -t extra < <(real_word_lists)
-  fi
+  local extra=() generate=$profile k=0 i
+  case $profile in
+    real)
+      real_word_lists >/dev/null || die "cannot make the real profile"
+      mapfile -t extra < <(real_word_lists)
+      ;;
+    pieces*) generate=pieces k=${profile#pieces} extra=(--pieces "$k" --split) ;;
+  esac
   note "generating $profile $size (seed $seed)"
   /usr/bin/time -f '%e %M' -o "$OUT/corpus.time" \
-    "$CORPUS" "$profile" "$size" "$path.tmp" --seed "$seed" "${extra[@]}" ||
+    "$CORPUS" "$generate" "$size" "$path.tmp" --seed "$seed" "${extra[@]}" ||
     die "lexset-corpus failed for $profile $size"
+  for ((i = 1; i <= k; i++)); do mv "$path.tmp.$i" "$path.$i"; done
   mv "$path.tmp" "$path"
   local seconds rss
   read -r seconds rss <"$OUT/corpus.time"
@@ -368,8 +411,16 @@ SORT_PIPELINE=$SORT_COMMAND' >"$2"'
 SORT_BUDGET_PIPELINE=$SORT_COMMAND' -S "${3}b" -T "$4" >"$2"'
 # shellcheck disable=SC2016
 SORT_REFERENCE_PIPELINE=$SORT_COMMAND' -T "$3" >"$2"'
+# Several sources, read by cat: OUT is $1, the sources the rest.
+# shellcheck disable=SC2016
+SORT_SOURCES_PIPELINE='set -o pipefail; out=$1; shift; cat -- "$@" | tr -s " \t\n\r\v\f" "\n" | LC_ALL=C sort -u >"$out"'
+# The baseline reads one source: given several, it reads cat of them.
+# shellcheck disable=SC2016
+BASELINE_SOURCES_PIPELINE='set -o pipefail; baseline=$1 out=$2; shift 2; cat -- "$@" | "$baseline" /dev/stdin "$out"'
 
-# run_tool TOOL IN OUT [BUDGET]: one timed run. Sets ELAPSED_US (wall
+# run_tool TOOL OUT BUDGET IN...: one timed run (BUDGET may be empty; with
+# several sources IN, lexset reads them as its sources, the peers cat of
+# them, and there is no budget). Sets ELAPSED_US (wall
 # clock, taken around /usr/bin/time, whose own %e has only centiseconds),
 # RSS_KB (the largest process's peak; for the sort pipeline that is sort)
 # and MINOR_FAULTS and MAJOR_FAULTS (summed over the processes the command
@@ -387,18 +438,28 @@ SORT_REFERENCE_PIPELINE=$SORT_COMMAND' -T "$3" >"$2"'
 # are not the command's children, and are not counted: they keep running
 # between the runs (see wine_server above).
 run_tool() {
-  local tool=$1 in=$2 out=$3 budget=${4:-} start end watched='' temp
+  local tool=$1 out=$2 budget=$3 in=$4 start end watched='' temp source
+  shift 3
   local -a command
   temp=$(dirname "$out")/sort-tmp
   case $tool in
-    lexset) command=("$TIDY" ${budget:+--memory-limit "$budget" --stats} "$in" "$out") ;;
+    lexset) command=("$TIDY" ${budget:+--memory-limit "$budget" --stats} "$@" "$out") ;;
     win32)
-      command=(scripts/wine-run win32 "$TIDY_EXE" ${budget:+--memory-limit "$budget" --stats}
-        "$(wine_path "$in")" "$(wine_path "$out")")
+      command=(scripts/wine-run win32 "$TIDY_EXE" ${budget:+--memory-limit "$budget" --stats})
+      for source; do command+=("$(wine_path "$source")"); done
+      command+=("$(wine_path "$out")")
       ;;
-    baseline) command=("$BASELINE" "$in" "$out") ;;
+    baseline)
+      if [ $# -eq 1 ]; then
+        command=("$BASELINE" "$in" "$out")
+      else
+        command=(bash -c "$BASELINE_SOURCES_PIPELINE" baseline "$BASELINE" "$out" "$@")
+      fi
+      ;;
     sort)
-      if [ -n "$budget" ]; then
+      if [ $# -gt 1 ]; then
+        command=(bash -c "$SORT_SOURCES_PIPELINE" sort "$out" "$@")
+      elif [ -n "$budget" ]; then
         command=(bash -c "$SORT_BUDGET_PIPELINE" sort "$in" "$out" "$budget" "$temp")
       else
         command=(bash -c "$SORT_PIPELINE" sort "$in" "$out")
@@ -419,7 +480,7 @@ run_tool() {
   [ -z "$watched" ] || stop_watch
   if [ -n "$failed" ]; then
     cat "$OUT/stderr.txt" >&2
-    die "$tool failed on $in"
+    die "$tool failed on $*"
   fi
   ELAPSED_US=$((end - start))
   read -r RSS_KB MINOR_FAULTS MAJOR_FAULTS < <(tail -n 1 "$OUT/time.txt")
@@ -458,7 +519,7 @@ check_output() {
       if [ -f "$reference.sort" ]; then
         echo "bench: (the reference is the sort pipeline's result on the same corpus, with sort's own settings)" >&2
       else
-        echo "bench: (the reference is lexset-baseline's result on the same corpus)" >&2
+        echo "bench: (the reference is lexset-baseline's result on ${reference%.expected}, which has the same words)" >&2
       fi
       ;;
   esac
@@ -503,11 +564,11 @@ wine_startup() {
   : >"$empty"
   rm -f "$RESULTS/win32.txt"
   note "Wine start-up: starting Wine's service programs"
-  run_tool win32 "$empty" "$RESULTS/win32.txt"
+  run_tool win32 "$RESULTS/win32.txt" "" "$empty"
   WINE_FIRST_US=$ELAPSED_US
   for ((run = 1; run <= WINE_START_RUNS; run++)); do
     note "Wine start-up: lexset-tidy.exe on an empty list, run $run of $WINE_START_RUNS"
-    run_tool win32 "$empty" "$RESULTS/win32.txt"
+    run_tool win32 "$RESULTS/win32.txt" "" "$empty"
     check_output win32 "$RESULTS/win32.txt" "$empty"
     start_us+=("$ELAPSED_US") start_minor+=("$MINOR_FAULTS") start_major+=("$MAJOR_FAULTS")
     [ "$WINE_START_RSS" -ge "$RSS_KB" ] || WINE_START_RSS=$RSS_KB
@@ -550,49 +611,91 @@ faults_cell() {
 }
 
 ROWS=()
+# lexset's median time on each row, by "LABEL SIZE".
+declare -A LEXSET_US=()
 
-# bench_one PROFILE SIZE: all runs of all tools on one corpus, interleaved
-# so that a slow spell of the machine hurts every tool alike.
+# bench_one PROFILE SIZE: all runs of all tools on one corpus.
 bench_one() {
   local profile=$1 size=$2 corpus
   ensure_corpus "$profile" "$size"
   corpus=$(corpus_path "$profile" "$size")
+  bench_sources "$profile" "$size" "$corpus" "$corpus"
+}
+
+# bench_sources LABEL SIZE REFERENCE IN...: all runs of all tools on the
+# sources IN, interleaved so that a slow spell of the machine hurts every
+# tool alike; the row is called LABEL. The sources hold the same words as
+# the corpus REFERENCE, whose reference result lexset's must be.
+bench_sources() {
+  local label=$1 size=$2 reference=$3 source
+  shift 3
   # Results left by a run that stopped must not pass for this run's.
   rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
-  local bytes
-  bytes=$(stat -c %s "$corpus")
+  local bytes=0
+  for source; do bytes=$((bytes + $(stat -c %s "$source"))); done
 
   declare -A times=() peak=() minor=() major=()
   local run tool
   for ((run = 1; run <= runs; run++)); do
     for tool in "${TOOLS[@]}"; do
-      note "$profile $size: $tool, run $run of $runs"
-      run_tool "$tool" "$corpus" "$RESULTS/$tool.txt"
+      note "$label $size: $tool, run $run of $runs"
+      run_tool "$tool" "$RESULTS/$tool.txt" "" "$@"
       times[$tool]+=" $ELAPSED_US"
       minor[$tool]+=" $MINOR_FAULTS" major[$tool]+=" $MAJOR_FAULTS"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
     done
     # Outputs do not change from run to run; checking the first is enough.
     if [ "$run" -eq 1 ]; then
-      ensure_reference "$corpus" "$RESULTS/baseline.txt"
+      ensure_reference "$reference" "$RESULTS/baseline.txt"
       for tool in "${TOOLS[@]}"; do
-        check_output "$tool" "$RESULTS/$tool.txt" "$([ "$tool" = lexset ] && echo "$corpus.expected" || echo "$RESULTS/lexset.txt")"
+        check_output "$tool" "$RESULTS/$tool.txt" "$([ "$tool" = lexset ] && echo "$reference.expected" || echo "$RESULTS/lexset.txt")"
       done
     fi
   done
   local distinct
-  distinct=$(wc -l <"$corpus.expected")
+  distinct=$(wc -l <"$reference.expected")
 
   local lexset_us us
   # shellcheck disable=SC2086
   lexset_us=$(median ${times[lexset]})
+  LEXSET_US[$label $size]=$lexset_us
   for tool in "${TOOLS[@]}"; do
     # shellcheck disable=SC2086
     us=$(median ${times[$tool]})
     # shellcheck disable=SC2086
-    ROWS+=("| $profile | $(size_label "$size") | $distinct | $(tool_name "$tool") | $(timing_cells "$tool" "$us" "$bytes" "$lexset_us") | $(fixed "${peak[$tool]}" 1024 0) | $(faults_cell "$tool" "$(median ${minor[$tool]})" "$(median ${major[$tool]})") |")
+    ROWS+=("| $label | $(size_label "$size") | $distinct | $(tool_name "$tool") | $(timing_cells "$tool" "$us" "$bytes" "$lexset_us") | $(fixed "${peak[$tool]}" 1024 0) | $(faults_cell "$tool" "$(median ${minor[$tool]})" "$(median ${major[$tool]})") |")
   done
   rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
+}
+
+# bench_appended SIZE: the appended corpus, and the same words as two
+# sources: the sorted corpus and the new words.
+bench_appended() {
+  local size=$1 corpus
+  ensure_corpus appended "$size"
+  ensure_corpus sorted "$size"
+  ensure_corpus unique "$APPENDED_NEW_SIZE"
+  corpus=$(corpus_path appended "$size")
+  bench_sources "appended, one file" "$size" "$corpus" "$corpus"
+  bench_sources "appended, 2 sources" "$size" "$corpus" "$(corpus_path sorted "$size")" \
+    "$(corpus_path unique "$APPENDED_NEW_SIZE")"
+}
+
+# bench_pieces SIZE: for each count of pieces, the pieces joined in one
+# file, and the pieces as sources. They hold the sorted corpus's words,
+# whose reference result serves them all.
+bench_pieces() {
+  local size=$1 sorted corpus k i
+  ensure_corpus sorted "$size"
+  sorted=$(corpus_path sorted "$size")
+  for k in "${PIECES[@]}"; do
+    ensure_corpus "pieces$k" "$size"
+    corpus=$(corpus_path "pieces$k" "$size")
+    local -a sources=()
+    for ((i = 1; i <= k; i++)); do sources+=("$corpus.$i"); done
+    bench_sources "pieces k=$k, one file" "$size" "$sorted" "$corpus"
+    bench_sources "pieces k=$k, $k sources" "$size" "$sorted" "${sources[@]}"
+  done
 }
 
 # bench_utf16 SIZE: the real corpus with a UTF-8 mark, and the same text in
@@ -625,7 +728,7 @@ bench_utf16() {
       for encoding in utf8 utf16; do
         note "utf16 $size: $tool on $encoding, run $run of $runs"
         key=$tool-$encoding
-        run_tool "$tool" "$([ $encoding = utf8 ] && echo "$utf8" || echo "$utf16")" "$RESULTS/$key.txt"
+        run_tool "$tool" "$RESULTS/$key.txt" "" "$([ $encoding = utf8 ] && echo "$utf8" || echo "$utf16")"
         times[$key]+=" $ELAPSED_US"
         minor[$key]+=" $MINOR_FAULTS" major[$key]+=" $MAJOR_FAULTS"
         [ "${peak[$key]:-0}" -ge "$RSS_KB" ] || peak[$key]=$RSS_KB
@@ -693,7 +796,7 @@ bench_spill() {
   for ((run = 1; run <= runs; run++)); do
     for tool in "${SPILL_TOOLS[@]}"; do
       note "$profile $size, budget $limit bytes: $tool, run $run of $runs"
-      run_tool "$tool" "$corpus" "$RESULTS/$tool.txt" "$limit"
+      run_tool "$tool" "$RESULTS/$tool.txt" "$limit" "$corpus"
       times[$tool]+=" $ELAPSED_US"
       minor[$tool]+=" $MINOR_FAULTS" major[$tool]+=" $MAJOR_FAULTS"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
@@ -774,10 +877,16 @@ describe_jobtime() {
 [ -z "$win32" ] || wine_startup
 for size in "${SIZES[@]}"; do
   for profile in "${PROFILES[@]}"; do
-    if [ -n "$spill" ]; then
+    if [ -n "$spill" ] && [ "$profile" = pieces ]; then
+      for k in "${PIECES[@]}"; do bench_spill "pieces$k" "$size"; done
+    elif [ -n "$spill" ]; then
       bench_spill "$profile" "$size"
     elif [ "$profile" = utf16 ]; then
       bench_utf16 "$size"
+    elif [ "$profile" = appended ]; then
+      bench_appended "$size"
+    elif [ "$profile" = pieces ]; then
+      bench_pieces "$size"
     else
       bench_one "$profile" "$size"
     fi
@@ -809,6 +918,18 @@ if [ ${#ROWS[@]} -gt 0 ]; then
   if [ -n "$WINE_NOTE" ]; then
     echo
     echo "$WINE_NOTE"
+  fi
+  if [[ " ${PROFILES[*]} " == *" appended "* ]]; then
+    echo
+    echo "lexset on the appended lists against the sorted list alone (the same sorted words, without the new ones), in this run:"
+    echo
+    echo "| Profile | Size | lexset (s) | lexset on sorted (s) | Time vs sorted |"
+    echo "|---|---|--:|--:|--:|"
+    for size in "${SIZES[@]}"; do
+      for label in "appended, one file" "appended, 2 sources"; do
+        echo "| $label | $(size_label "$size") | $(fixed "${LEXSET_US[$label $size]}" 1000000 3) | $(fixed "${LEXSET_US[sorted $size]}" 1000000 3) | $(fixed "${LEXSET_US[$label $size]}" "${LEXSET_US[sorted $size]}")× |"
+      done
+    done
   fi
   echo
   echo "Job time for a 1 KiB list (\`lexset-jobtime\`, in process, $jobtime_iterations jobs):"
