@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <string>
 
 namespace lexset {
+
+class RunFile;
 
 // A sequential source of bytes: a file, or memory in tests.
 class ByteSource {
@@ -20,6 +24,24 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Writes all `size` bytes or returns false.
   virtual bool Write(const char* data, std::size_t size) = 0;
+
+  // Whether what has been written can be taken back (a file can, a stream
+  // cannot): a list in order goes straight to such a result.
+  virtual bool CanTakeBack() const { return false; }
+  // Hands what has been written over, to be read from its start, and goes
+  // on empty. Null on failure, or where it cannot.
+  virtual std::unique_ptr<RunFile> TakeWritten();
 };
+
+// A file holding words to read back: written once, then read.
+class RunFile : public ByteSource, public ByteSink {
+ public:
+  // Ends the writing; reading starts from the beginning.
+  virtual bool Rewind() = 0;
+  // Why the last call failed.
+  virtual const std::string& error() const = 0;
+};
+
+inline std::unique_ptr<RunFile> ByteSink::TakeWritten() { return nullptr; }
 
 }  // namespace lexset

@@ -1,10 +1,22 @@
 //===- DistinctWords.h - The distinct words of a source, within a limit --===//
 //
-// Words are gathered in a WordSet. When it reaches the memory limit (or an
-// allocation fails), its words are sorted and written out as a run, and the
-// set starts again empty. At the end the runs and what is still in memory
-// are merged, repeats dropped. A source whose distinct words fit in memory
-// never touches a run.
+// Words are gathered in a WordSet, with two ways out of memory:
+//  - Stretches. A list is often made of pieces in order: a list tidied
+//    before with new words at its end, tidied lists put together. A long
+//    stretch of words in ascending order is never hashed or sorted: it is
+//    written out as it comes, straight to the result while nothing has come
+//    before it, to a run file otherwise, and merged with the rest at the
+//    end. A stretch counts once its words have kept in order for
+//    `stretch_from` words in a row (far more than a shuffled list ever
+//    does; see JobOptions); the words before that went to the set. A
+//    stretch that ends before it fills a write buffer hands its words back
+//    to the set rather than make a small run file.
+//  - Runs. When the set reaches the memory limit (or an allocation fails),
+//    its words are sorted and written out as a run, and the set starts
+//    again empty.
+// At the end the runs, the stretches and the set are merged, repeats
+// dropped (core/WordMerge.h). At most kMaxOpenRuns run files are open at a
+// time: more are merged, the smallest first, as they come.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -25,31 +37,50 @@ namespace lexset {
 
 // Figures of a job's use of run files, for tests and benchmarks.
 struct SpillStats {
-  std::size_t runs_written = 0;      // runs spilled from memory and made by merging
+  std::size_t runs_written = 0;      // runs spilled from memory, stretches and runs made by merging
   std::size_t merge_passes = 0;      // merges before the last one
   std::uint64_t bytes_written = 0;   // to run files, in all
   std::uint64_t peak_run_bytes = 0;  // in run files at one time
+  std::uint64_t bytes_compared = 0;  // by merges, between words of different inputs
+  std::size_t stretches = 0;         // stretches in order written out as they came
+};
+
+// The result as the job's words reach it, in the internal byte form.
+class ResultLines {
+ public:
+  virtual ~ResultLines() = default;
+  // Where the lines go; null if the result cannot be written.
+  virtual LineWriter* Lines() = 0;
+  // Whether what was written can be taken back: where it cannot (a
+  // stream), nothing goes to the result before the end.
+  virtual bool CanTakeBack() const = 0;
+  // Hands the lines written so far back, to be read in the internal byte
+  // form, and starts the result again with none. Null on failure.
+  virtual std::unique_ptr<RunFile> TakeBack() = 0;
 };
 
 class DistinctWords {
  public:
-  // At most this many runs are open at once while merging.
-  static constexpr std::size_t kMaxMergeWidth = 16;
+  // Run files open at a time: a merge reads at most this many.
+  static constexpr std::size_t kMaxOpenRuns = 64;
+  // Runs merged at once while reading, when there are too many.
+  static constexpr std::size_t kEarlyMergeWidth = 16;
 
-  // Without `storage`, running out of memory ends the job. `progress`, if
-  // not null, hears of runs and merges.
-  DistinctWords(std::size_t memory_limit, RunStorage* storage, ProgressTracker* progress = nullptr,
-                std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom);
+  // Without `storage`, running out of memory ends the job, and every word
+  // goes to the set. `progress`, if not null, hears of runs and merges.
+  DistinctWords(std::size_t memory_limit, RunStorage* storage, ResultLines& result, ProgressTracker* progress,
+                std::size_t give_up_hashing_from, std::size_t stretch_from);
+  ~DistinctWords();
 
-  // Adds words. Returns false if a run could not be written (run_error()
-  // says why). Throws std::bad_alloc if memory runs out with nothing to
-  // spill.
+  // Adds words. Returns false if a run or the result could not be written
+  // (run_error() says why, for a run). Throws std::bad_alloc if memory runs
+  // out with nothing to spill.
   bool Add(const std::string_view* words, std::size_t count);
 
   enum class Written { kDone, kOutputFailed, kRunFailed };
-  // Writes every distinct word in ascending order to `out`. Throws
-  // std::bad_alloc if memory runs out.
-  Written WriteSorted(LineWriter& out);
+  // Writes every distinct word in ascending order to the result's lines,
+  // which the caller then flushes. Throws std::bad_alloc if memory runs out.
+  Written Finish();
 
   const std::string& run_error() const { return run_error_; }
   const SpillStats& stats() const { return stats_; }
@@ -59,11 +90,27 @@ class DistinctWords {
     std::unique_ptr<RunFile> file;
     std::uint64_t bytes;
   };
+  class StretchSink;
+
+  // Gives words to the set, spilling it when full. Returns false if a run
+  // could not be written.
+  bool AddToSet(const std::string_view* words, std::size_t count);
+  // Counts how long the words have kept in order, up to the last of `words`.
+  void FollowOrder(const std::string_view* words, std::size_t count);
+  // Starts a stretch with the words in order so far: the set's, if it is
+  // in order, which move out of it.
+  bool StartStretch();
+  // Writes words while they keep the stretch's order; returns how many.
+  std::size_t ExtendStretch(const std::string_view* words, std::size_t count);
+  // Ends the stretch: it becomes a run, or its words go back to the set.
+  bool EndStretch();
 
   // Writes the set's words as a run and empties the set.
   bool Spill();
   // Writes the set's words, sorted, to `out`.
   bool WriteSet(LineWriter& out) const;
+  // Keeps a finished run, merging runs when too many are open.
+  bool AddRun(Run run);
   // Merges the `width` smallest runs into one.
   bool MergeSmallestRuns(std::size_t width);
   bool CreateRun(Run* run);
@@ -75,11 +122,30 @@ class DistinctWords {
   WordSet set_;
   std::size_t memory_limit_;
   RunStorage* storage_;
+  ResultLines& result_;
   ProgressTracker* progress_;
+  std::size_t stretch_from_;
   std::vector<Run> runs_;
   std::uint64_t run_bytes_ = 0;
   std::string run_error_;
   SpillStats stats_;
+
+  // How long the words have kept in order, and the last of them.
+  std::size_t in_order_ = 0;
+  std::string last_;
+  bool has_last_ = false;
+
+  // The stretch being written, if any: to the result, or through a sink
+  // that makes its run file once the writer's buffer is full.
+  enum class Stretch { kNone, kInResult, kInRun };
+  Stretch stretch_ = Stretch::kNone;
+  LineWriter* stretch_out_ = nullptr;
+  std::unique_ptr<StretchSink> stretch_sink_;
+  std::unique_ptr<LineWriter> stretch_writer_;
+  // The result holds a stretch that something out of order came after.
+  bool result_has_prefix_ = false;
+  // A stretch has gone to the result: no later one may.
+  bool result_used_ = false;
 };
 
 }  // namespace lexset

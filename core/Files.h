@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/ByteStreams.h"
@@ -57,6 +58,10 @@ class ReplacementFile final : public ByteSink {
   // Checks that `target` may be replaced and creates the temporary file.
   bool Create(const std::string& target);
   bool Write(const char* data, std::size_t size) override;
+  // The temporary file can hand back what was written: it is then read as
+  // a run file is, and removed once read, and a new temporary file goes on.
+  bool CanTakeBack() const override { return true; }
+  std::unique_ptr<RunFile> TakeWritten() override;
   // Flushes the temporary file to disk, closes it and atomically puts it in
   // place of the target.
   bool Commit();
@@ -118,6 +123,8 @@ class ScratchFile final : public RunFile {
   const std::string& error() const override { return error_; }
 
  private:
+  friend class ReplacementFile;  // hands its written file over as one
+
   std::intptr_t handle_ = -1;
   std::string error_;
 };

@@ -45,6 +45,10 @@ class LineWriter {
     return Flush() && sink_.Write(lines, size);
   }
 
+  // The lines not yet handed to the sink, and dropping them.
+  std::string_view pending() const { return {buffer_.data(), used_}; }
+  void DropPending() { used_ = 0; }
+
   // Hands the buffered bytes to the sink.
   bool Flush() {
     if (used_ == 0) return true;

@@ -8,15 +8,6 @@
 
 namespace lexset {
 
-// A file holding one sorted run of words: written once, then read back.
-class RunFile : public ByteSource, public ByteSink {
- public:
-  // Ends the writing; reading starts from the beginning.
-  virtual bool Rewind() = 0;
-  // Why the last call failed.
-  virtual const std::string& error() const = 0;
-};
-
 class RunStorage {
  public:
   virtual ~RunStorage() = default;

@@ -87,25 +87,38 @@ TextEncoding EncodingOf(std::string_view head) {
 }
 
 bool SourceText::Open() {
+  if (!ReadHead()) return false;
+  Start(EncodingOf(std::string_view(head_, head_size_)));
+  return true;
+}
+
+bool SourceText::Open(TextEncoding known) {
+  if (!ReadHead()) return false;
+  Start(known);
+  return true;
+}
+
+bool SourceText::ReadHead() {
   // A read may give fewer bytes than asked for; only the end stops this.
-  bool at_end = false;
-  while (head_size_ < sizeof head_ && !at_end) {
+  while (head_size_ < sizeof head_ && !raw_at_end_) {
     const std::ptrdiff_t got = raw_.Read(head_ + head_size_, sizeof head_ - head_size_);
     if (got < 0) return false;
-    at_end = got == 0;
+    raw_at_end_ = got == 0;
     head_size_ += static_cast<std::size_t>(got);
   }
-  encoding_ = EncodingOf(std::string_view(head_, head_size_));
-  head_used_ = ByteOrderMark(encoding_).size();
+  return true;
+}
+
+void SourceText::Start(TextEncoding encoding) {
+  encoding_ = encoding;
+  head_used_ = std::min(head_size_, ByteOrderMark(encoding_).size());
   if (IsUtf16(encoding_)) {
     // The byte read after a two-byte mark is the first one to decode.
     raw_buffer_ = ByteBuffer(kRawBufferSize);
     raw_end_ = head_size_ - head_used_;
     std::memcpy(raw_buffer_.data(), head_ + head_used_, raw_end_);
     head_used_ = head_size_;
-    raw_at_end_ = at_end;
   }
-  return true;
 }
 
 std::ptrdiff_t SourceText::Read(char* buffer, std::size_t capacity) {

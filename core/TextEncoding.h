@@ -47,6 +47,9 @@ class SourceText final : public ByteSource {
   // Reads the first bytes and recognises the mark. Returns false after a
   // read error.
   bool Open();
+  // The same for text known to be in `encoding`, after its mark: the job's
+  // own result, read back, whose first word may look like a mark.
+  bool Open(TextEncoding encoding);
   TextEncoding encoding() const { return encoding_; }
   // Whether the source holds no byte at all, and so no encoding either.
   bool empty() const { return head_size_ == 0; }
@@ -57,6 +60,8 @@ class SourceText final : public ByteSource {
   bool ended_in_half_unit() const { return half_unit_; }
 
  private:
+  bool ReadHead();
+  void Start(TextEncoding encoding);
   // Refills the raw buffer, keeping the bytes not yet decoded. Returns false
   // after a read error.
   bool ReadRaw();

@@ -34,71 +34,152 @@ class CountingSource final : public ByteSource {
   ProgressTracker& progress_;
 };
 
+// There is one result, so the sources must agree on its encoding; an empty
+// source has no say.
+class EncodingAgreement {
+ public:
+  // Takes the encoding of source `i`; false if an earlier one had another.
+  bool Take(std::size_t i, const SourceText& text) {
+    if (text.empty()) return true;
+    if (!known_) {
+      known_ = true;
+      encoding_ = text.encoding();
+      first_ = i;
+    }
+    return text.encoding() == encoding_;
+  }
+  bool known() const { return known_; }
+  TextEncoding encoding() const { return encoding_; }
+  std::size_t first() const { return first_; }
+
+ private:
+  bool known_ = false;
+  TextEncoding encoding_ = TextEncoding::kBytes;
+  std::size_t first_ = 0;
+};
+
+// The result's own file, read back: lines in the result's encoding, after
+// its mark, turned back into the internal byte form.
+class ResultReadBack final : public RunFile {
+ public:
+  explicit ResultReadBack(std::unique_ptr<RunFile> file) : file_(std::move(file)), text_(*file_) {}
+  bool Open(TextEncoding encoding) { return text_.Open(encoding); }
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override { return text_.Read(buffer, capacity); }
+  bool Write(const char*, std::size_t) override { return false; }
+  bool Rewind() override { return false; }
+  const std::string& error() const override { return file_->error(); }
+
+ private:
+  std::unique_ptr<RunFile> file_;
+  SourceText text_;
+};
+
+// The result's lines: in the encoding of the sources, after its mark,
+// which is written with the first line, or at the end of an empty result.
+class JobResult final : public ResultLines {
+ public:
+  JobResult(ByteSink& sink, std::size_t buffer_size) : sink_(sink), buffer_size_(buffer_size) {}
+
+  // Before the first line.
+  void set_encoding(TextEncoding encoding) { encoding_ = encoding; }
+
+  LineWriter* Lines() override {
+    if (writer_) return writer_.get();
+    text_ = std::make_unique<ResultText>(sink_, encoding_);
+    if (!text_->WriteMark()) return nullptr;
+    writer_ = std::make_unique<LineWriter>(*text_, buffer_size_);
+    return writer_.get();
+  }
+  bool CanTakeBack() const override { return sink_.CanTakeBack(); }
+  std::unique_ptr<RunFile> TakeBack() override {
+    if (!Flush()) return nullptr;
+    writer_.reset();
+    text_.reset();
+    std::unique_ptr<RunFile> file = sink_.TakeWritten();
+    if (file == nullptr) return nullptr;
+    auto lines = std::make_unique<ResultReadBack>(std::move(file));
+    if (!lines->Open(encoding_)) return nullptr;
+    return lines;
+  }
+  bool Flush() {
+    LineWriter* lines = Lines();
+    return lines != nullptr && lines->Flush();
+  }
+
+ private:
+  ByteSink& sink_;
+  std::size_t buffer_size_;
+  TextEncoding encoding_ = TextEncoding::kBytes;
+  std::unique_ptr<ResultText> text_;
+  std::unique_ptr<LineWriter> writer_;
+};
+
+// Sources open already, in memory or in tests.
+class OpenSources final : public SourceList {
+ public:
+  explicit OpenSources(const std::vector<ByteSource*>& sources) : sources_(sources) {}
+  std::size_t size() const override { return sources_.size(); }
+  ByteSource* Open(std::size_t i) override { return sources_[i]; }
+  void Close(std::size_t) override {}
+
+ private:
+  const std::vector<ByteSource*>& sources_;
+};
+
 }  // namespace
 
-JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, const JobOptions& options,
-                    RunStorage* runs, TidyDetails* details, std::uint64_t total_bytes) {
+JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& options, RunStorage* runs,
+                    TidyDetails* details, std::uint64_t total_bytes) {
   TidyDetails unused;
   if (details == nullptr) details = &unused;
   const std::size_t limit = runs == nullptr             ? WordSet::kNoLimit
                             : options.memory_limit != 0 ? options.memory_limit
                                                         : DefaultMemoryLimit();
   ProgressTracker progress(options.progress, total_bytes);
-
   // Words are gathered, sorted and kept in runs in the internal byte form
   // of the sources' encoding; only the result is written in the encoding.
-  // There is one result, so the sources must agree on it before a word is
-  // read; an empty source has no say.
-  std::vector<std::unique_ptr<CountingSource>> counted;
-  std::vector<std::unique_ptr<SourceText>> texts;
-  bool have_encoding = false;
-  TextEncoding encoding = TextEncoding::kBytes;
-  for (std::size_t i = 0; i < sources.size(); ++i) {
-    ByteSource* source = sources[i];
-    if (progress.active()) {
-      counted.push_back(std::make_unique<CountingSource>(*source, progress));
-      source = counted.back().get();
-    }
-    texts.push_back(std::make_unique<SourceText>(*source));
-    details->source = i;
-    if (!texts[i]->Open()) return JobStatus::kSourceReadFailed;
-    if (texts[i]->empty()) continue;
-    if (!have_encoding) {
-      have_encoding = true;
-      encoding = texts[i]->encoding();
-      details->first_source = i;
-    } else if (texts[i]->encoding() != encoding) {
-      details->encoding = texts[i]->encoding();
-      details->first_encoding = encoding;
-      return JobStatus::kMixedEncodings;
-    }
-  }
-
-  DistinctWords words(limit, runs, &progress, options.give_up_hashing_from);
+  JobResult result(sink, options.write_buffer_size);
+  DistinctWords words(limit, runs, result, &progress, options.give_up_hashing_from, options.stretch_from);
+  EncodingAgreement agreement;
   JobStatus status = JobStatus::kCompleted;
   {
     WordScanner scanner(options.read_block_size);
-    bool spilled = true;
+    bool written = true;
     auto add = [&](const std::string_view* batch, std::size_t count) {
-      if (spilled && !words.Add(batch, count)) spilled = false;
+      if (written && !words.Add(batch, count)) written = false;
     };
-    for (std::size_t i = 0; i < texts.size() && status == JobStatus::kCompleted; ++i) {
+    for (std::size_t i = 0; i < sources.size() && status == JobStatus::kCompleted; ++i) {
       details->source = i;
-      if (!scanner.ScanAll(*texts[i], add)) {
-        status = texts[i]->ended_in_half_unit() ? JobStatus::kSourceIncomplete : JobStatus::kSourceReadFailed;
-      } else if (!spilled) {
-        status = JobStatus::kResultUnwritable;
+      ByteSource* source = sources.Open(i);
+      if (source == nullptr) {
+        status = JobStatus::kSourceUnreadable;
+        break;
       }
+      CountingSource counted(*source, progress);
+      SourceText text(progress.active() ? counted : *source);
+      if (!text.Open()) {
+        status = JobStatus::kSourceReadFailed;
+      } else if (!agreement.Take(i, text)) {
+        details->encoding = text.encoding();
+        details->first_source = agreement.first();
+        details->first_encoding = agreement.encoding();
+        status = JobStatus::kMixedEncodings;
+      } else {
+        result.set_encoding(agreement.encoding());
+        if (!scanner.ScanAll(text, add)) {
+          status = text.ended_in_half_unit() ? JobStatus::kSourceIncomplete : JobStatus::kSourceReadFailed;
+        } else if (!written) {
+          status = JobStatus::kResultUnwritable;
+        }
+      }
+      sources.Close(i);
     }
   }
   progress.Enter(ProgressTracker::Stage::kWriting);
-  ResultText result(sink, encoding);
-  if (status == JobStatus::kCompleted && !result.WriteMark()) status = JobStatus::kResultUnwritable;
   if (status == JobStatus::kCompleted) {
-    LineWriter writer(result, options.write_buffer_size);
-    switch (words.WriteSorted(writer)) {
+    switch (words.Finish()) {
       case DistinctWords::Written::kDone:
-        if (!writer.Flush()) status = JobStatus::kResultUnwritable;
+        if (!result.Flush()) status = JobStatus::kResultUnwritable;
         break;
       case DistinctWords::Written::kOutputFailed:
       case DistinctWords::Written::kRunFailed:
@@ -109,6 +190,12 @@ JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, con
   details->run_error = words.run_error();
   if (options.stats != nullptr) *options.stats = words.stats();
   return status;
+}
+
+JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, const JobOptions& options,
+                    RunStorage* runs, TidyDetails* details, std::uint64_t total_bytes) {
+  OpenSources open(sources);
+  return TidyWords(open, sink, options, runs, details, total_bytes);
 }
 
 JobStatus TidyWords(ByteSource& source, ByteSink& sink, const JobOptions& options, RunStorage* runs,
@@ -142,6 +229,33 @@ bool IsStandardStream(const std::string& path, const JobOptions& options) {
   return options.standard_streams && path == "-";
 }
 
+// The job's source files, opened one at a time; the standard input, read
+// once, stays open from the first look at it to the end of its words.
+class SourceFiles final : public SourceList {
+ public:
+  SourceFiles(const std::vector<std::string>& paths, const JobOptions& options) : paths_(paths), options_(options) {}
+
+  std::size_t size() const override { return paths_.size(); }
+  ByteSource* Open(std::size_t i) override {
+    if (IsStandard(i)) return &input_;
+    return file_.Open(paths_[i]) ? &file_ : nullptr;
+  }
+  void Close(std::size_t i) override {
+    if (!IsStandard(i)) file_.Close();
+  }
+  bool OpenStandardInput() { return input_.OpenStandardInput(); }
+  // Why source `i` could not be opened or read.
+  const std::string& error(std::size_t i) const { return IsStandard(i) ? input_.error() : file_.error(); }
+
+ private:
+  bool IsStandard(std::size_t i) const { return IsStandardStream(paths_[i], options_); }
+
+  const std::vector<std::string>& paths_;
+  const JobOptions& options_;
+  SourceFile file_;
+  SourceFile input_;
+};
+
 JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& result, const JobOptions& options) {
   const bool empty_source = std::any_of(sources.begin(), sources.end(), [](const std::string& s) { return s.empty(); });
   if (sources.empty() || empty_source || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
@@ -149,21 +263,39 @@ JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& re
   auto shown = [&options](const std::string& path, const char* stream_name) {
     return IsStandardStream(path, options) ? std::string(stream_name) : path;
   };
+  auto mixed = [&](std::size_t source, TextEncoding encoding, std::size_t first, TextEncoding first_encoding) {
+    JobOutcome outcome{JobStatus::kMixedEncodings, shown(sources[source], kStandardInputName), {}};
+    outcome.other_path = shown(sources[first], kStandardInputName);
+    outcome.encoding = encoding;
+    outcome.other_encoding = first_encoding;
+    return outcome;
+  };
 
-  std::vector<std::unique_ptr<SourceFile>> ins;
-  std::vector<ByteSource*> in_sources;
+  // Each source is looked at before anything is made: one that cannot be
+  // read, or that disagrees with another on the encoding, is refused at
+  // once. One file is open at a time.
+  SourceFiles files(sources, options);
   std::uint64_t total_bytes = 0;
   bool sizes_known = true;
-  for (const std::string& path : sources) {
-    ins.push_back(std::make_unique<SourceFile>());
-    SourceFile& in = *ins.back();
-    if (!(IsStandardStream(path, options) ? in.OpenStandardInput() : in.Open(path))) {
-      return JobOutcome{JobStatus::kSourceUnreadable, shown(path, kStandardInputName), in.error()};
+  EncodingAgreement agreement;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    if (IsStandardStream(sources[i], options)) {
+      if (!files.OpenStandardInput()) {
+        return JobOutcome{JobStatus::kSourceUnreadable, kStandardInputName, files.error(i)};
+      }
+      sizes_known = false;
+      continue;
     }
+    SourceFile in;
+    if (!in.Open(sources[i])) return JobOutcome{JobStatus::kSourceUnreadable, sources[i], in.error()};
     const std::int64_t size = in.size();
     sizes_known = sizes_known && size >= 0;
     if (size > 0) total_bytes += static_cast<std::uint64_t>(size);
-    in_sources.push_back(&in);
+    // A source that cannot be read is reported as the job reads it.
+    SourceText text(in);
+    if (text.Open() && !agreement.Take(i, text)) {
+      return mixed(i, text.encoding(), agreement.first(), agreement.encoding());
+    }
   }
 
   // The result file is made before the long read, so a result that cannot
@@ -181,27 +313,22 @@ JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& re
 
   ScratchStorage runs(to_output ? TemporaryFolder() : file_out.folder());
   TidyDetails details;
-  const JobStatus status = TidyWords(in_sources, out, options, &runs, &details, sizes_known ? total_bytes : 0);
+  const JobStatus status = TidyWords(files, out, options, &runs, &details, sizes_known ? total_bytes : 0);
   const std::string source_name = shown(sources[details.source], kStandardInputName);
   switch (status) {
+    case JobStatus::kSourceUnreadable:
     case JobStatus::kSourceReadFailed:
-      return JobOutcome{status, source_name, ins[details.source]->error()};
+      return JobOutcome{status, source_name, files.error(details.source)};
     case JobStatus::kSourceIncomplete:
       return JobOutcome{status, source_name, {}};
-    case JobStatus::kMixedEncodings: {
-      JobOutcome outcome{status, source_name, {}};
-      outcome.other_path = shown(sources[details.first_source], kStandardInputName);
-      outcome.encoding = details.encoding;
-      outcome.other_encoding = details.first_encoding;
-      return outcome;
-    }
+    case JobStatus::kMixedEncodings:
+      return mixed(details.source, details.encoding, details.first_source, details.first_encoding);
     case JobStatus::kResultUnwritable:
       return JobOutcome{status, result_name, details.run_error.empty() ? out_error : details.run_error};
     default:
       break;
   }
-  // The sources are closed first: one may be the very file being replaced.
-  ins.clear();
+  // Every source is closed by now: one may be the very file being replaced.
   if (!to_output && !file_out.Commit()) {
     JobOutcome outcome{JobStatus::kResultUnwritable, result, file_out.error()};
     outcome.old_content_path = file_out.old_content_path();

@@ -59,6 +59,10 @@ struct JobOptions {
   // The hash table size from which the word set may give up hashing for
   // appending (see core/WordSet.h); tests lower it.
   std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom;
+  // How many words in a row must keep in ascending order to be written out
+  // as they come, as a stretch (see core/DistinctWords.h); tests lower it.
+  // No shuffled list has thousands in a row.
+  std::size_t stretch_from = 4096;
   // Whether the path "-" means the standard input, as a source, and the
   // standard output, as the result, rather than a file of that name.
   bool standard_streams = false;
@@ -73,16 +77,32 @@ struct TidyDetails {
   std::string run_error;  // for kResultUnwritable, why a run file failed, if one did
 };
 
+// The sources of a job, opened one at a time as they are read: a job may
+// name more files than a program may hold open at once.
+class SourceList {
+ public:
+  virtual ~SourceList() = default;
+  virtual std::size_t size() const = 0;
+  // Opens source `i` to be read from its start; null if it cannot be.
+  virtual ByteSource* Open(std::size_t i) = 0;
+  virtual void Close(std::size_t i) = 0;
+};
+
 // Reads every word of `sources`, in turn, and writes the distinct words to
 // `sink` in ascending byte order, each followed by CR LF. A source that
 // starts with a byte-order mark is read, and the result written, in its
 // encoding (core/TextEncoding.h); sources of different encodings are
-// refused, but for empty ones. Words beyond the memory limit go to run files
-// in `runs`; without it, running out of memory ends the job. Returns
-// kCompleted, kSourceReadFailed, kSourceIncomplete or kMixedEncodings
-// (nothing has been written then) or kResultUnwritable; `details`, if not
-// null, tells which source or run file. Throws std::bad_alloc when memory
-// runs out.
+// refused, but for empty ones. Words beyond the memory limit go to run
+// files in `runs`, and so do stretches of words in order, unless the sink
+// takes them (core/DistinctWords.h); without `runs`, running out of memory
+// ends the job. Returns kCompleted, kSourceUnreadable, kSourceReadFailed,
+// kSourceIncomplete or kMixedEncodings (the sink then holds no result, only
+// perhaps a part of one, if it can take back what it was given) or
+// kResultUnwritable; `details`, if not null, tells which source or run
+// file. Throws std::bad_alloc when memory runs out.
+JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& options, RunStorage* runs,
+                    TidyDetails* details, std::uint64_t total_bytes = 0);
+// The same for sources open already.
 JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, const JobOptions& options,
                     RunStorage* runs, TidyDetails* details, std::uint64_t total_bytes = 0);
 // The same for one source.

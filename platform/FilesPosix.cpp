@@ -238,6 +238,44 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
   return WriteAll(static_cast<int>(handle_), data, size, &error_);
 }
 
+std::unique_ptr<RunFile> ReplacementFile::TakeWritten() {
+  const int folder_fd = OpenFolder(folder_);
+  if (folder_fd < 0) {
+    error_ = SystemReason(errno);
+    return nullptr;
+  }
+  // Read through a descriptor of its own; without its name, its space goes
+  // back to the system once read, however the program ends.
+  const char* name = NameIn(folder_, temporary_path_);
+  struct stat written;
+  const int reader = openat(folder_fd, name, O_RDONLY | O_CLOEXEC);
+  if (reader < 0 || fstat(static_cast<int>(handle_), &written) != 0) {
+    error_ = SystemReason(errno);
+    if (reader >= 0) close(reader);
+    close(folder_fd);
+    return nullptr;
+  }
+  auto taken = std::make_unique<ScratchFile>();
+  taken->handle_ = reader;
+  posix_fadvise(reader, 0, 0, POSIX_FADV_SEQUENTIAL);
+  unlinkat(folder_fd, name, 0);
+  close(static_cast<int>(handle_));
+  handle_ = -1;
+  temporary_path_.clear();
+  // The new file takes the old one's mode and, where allowed, its owner.
+  const int fd = CreateTemporary(folder_, folder_fd, ".tmp", O_WRONLY, written.st_mode & 07777, &temporary_path_,
+                                 &error_);
+  close(folder_fd);
+  if (fd < 0) return nullptr;
+  handle_ = fd;
+  flock(fd, LOCK_EX | LOCK_NB);
+  if (fchmod(fd, written.st_mode & 07777) != 0 ||
+      ((written.st_uid != geteuid() || written.st_gid != getegid()) && fchown(fd, written.st_uid, written.st_gid) != 0)) {
+    // Only a privileged user may give a file away; the mode still holds.
+  }
+  return taken;
+}
+
 bool ReplacementFile::Commit() {
   const int fd = static_cast<int>(handle_);
   handle_ = -1;

@@ -304,6 +304,28 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
   return WriteAll(AsHandle(handle_), data, size, &error_);
 }
 
+std::unique_ptr<RunFile> ReplacementFile::TakeWritten() {
+  // Opened again to be read, and deleted by the system once that handle
+  // closes, however the program ends, as a run file is.
+  const std::wstring path = InFolder(folder_, temporary_path_.substr(folder_.size()));
+  CloseHandle(AsHandle(handle_));
+  handle_ = -1;
+  const HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (reader == INVALID_HANDLE_VALUE) {
+    error_ = SystemReason(GetLastError());
+    return nullptr;
+  }
+  auto taken = std::make_unique<ScratchFile>();
+  taken->handle_ = reinterpret_cast<std::intptr_t>(reader);
+  temporary_path_.clear();
+  const HANDLE file = CreateTemporary(folder_, ".tmp", GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                      &temporary_path_, &error_);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return taken;
+}
+
 bool ReplacementFile::Commit() {
   const HANDLE file = AsHandle(handle_);
   handle_ = -1;

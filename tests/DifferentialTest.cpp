@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,11 @@ namespace {
 
 using namespace std::string_literals;
 
-// Runs `input` whole and with small, uneven reads (where the word set gives
-// up hashing early, as on lists of millions of new words), and compares both
-// with the reference.
+// Runs `input` whole and with small, uneven reads, where the word set gives
+// up hashing early, as on lists of millions of new words, and a few words
+// in order make a stretch, written out as it comes to the result or to a
+// run file, as thousands do in a real list; and compares both with the
+// reference.
 void ExpectMatchesReference(const std::string& input, Generator& gen) {
   const std::string expected = ReferenceTidy(input);
   ASSERT_EQ(TidyInMemory(input), expected);
@@ -30,7 +33,8 @@ void ExpectMatchesReference(const std::string& input, Generator& gen) {
   small.read_block_size = 16 + gen.Below(200);
   small.write_buffer_size = 1 + gen.Below(100);
   small.give_up_hashing_from = 64;
-  ASSERT_EQ(TidyInMemory(input, small, 1 + gen.Below(50)), expected);
+  small.stretch_from = 1 + gen.Below(40);
+  ASSERT_EQ(TidyInMemory(input, small, 1 + gen.Below(50), gen.Below(2) == 0), expected);
 }
 
 TEST(DifferentialTest, RandomBytesOfEveryValue) {
@@ -137,6 +141,85 @@ TEST(DifferentialTest, AscendingThenNot) {
     std::sort(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(ordered));
     ExpectMatchesReference(gen.Join(words), gen);
   }
+}
+
+// Lists made of pieces in order, as lists are kept up to date: new words
+// after a tidied list, tidied lists put together, pieces overlapping and
+// repeating each other's words, and a shuffled part between pieces.
+std::vector<std::vector<std::string>> SortedPieces(Generator& gen, const std::vector<std::string>& vocabulary) {
+  std::vector<std::string> sorted = vocabulary;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::vector<std::string>> shapes;
+  // A tidied list, then new words and some it has.
+  std::vector<std::string> appended = sorted;
+  for (int i = 0; i < 300; ++i) appended.push_back(gen.Below(3) == 0 ? sorted[gen.Below(sorted.size())] : gen.Word("abcz", 7));
+  shapes.push_back(appended);
+  // Dealt into pieces, line i to piece i mod k.
+  for (std::size_t k : {2u, 3u, 9u}) {
+    std::vector<std::string> dealt;
+    for (std::size_t piece = 0; piece < k; ++piece) {
+      for (std::size_t i = piece; i < sorted.size(); i += k) dealt.push_back(sorted[i]);
+    }
+    shapes.push_back(dealt);
+  }
+  // Pieces drawn from the same words, each in order, with repeats.
+  std::vector<std::string> overlapping;
+  for (int piece = 0; piece < 4; ++piece) {
+    std::vector<std::string> some;
+    for (std::size_t i = 0; i < sorted.size() / 2; ++i) some.push_back(sorted[gen.Below(sorted.size())]);
+    std::sort(some.begin(), some.end());
+    overlapping.insert(overlapping.end(), some.begin(), some.end());
+  }
+  shapes.push_back(overlapping);
+  // In order, shuffled, in order again.
+  std::vector<std::string> mixed = sorted;
+  std::shuffle(mixed.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 3),
+               mixed.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), gen.rng());
+  shapes.push_back(mixed);
+  return shapes;
+}
+
+TEST(DifferentialTest, PiecesInOrder) {
+  // Each shape as one source and as one source a piece, with stretches
+  // from a few words on, whose ends fall anywhere in a read block; and
+  // the same in UTF-16, whose result is read back through its encoding.
+  Generator gen(13);
+  const auto shapes = SortedPieces(gen, gen.Vocabulary(AllWordBytes(), 4000, 9));
+  for (std::size_t shape = 0; shape < shapes.size(); ++shape) {
+    const std::string input = gen.Join(shapes[shape]);
+    ExpectMatchesReference(input, gen);
+    ExpectMatchesReference("\xEF\xBB\xBF" + input, gen);
+
+    std::vector<std::string> pieces(1);
+    for (std::size_t i = 0; i < shapes[shape].size(); ++i) {
+      if (i > 0 && shapes[shape][i] < shapes[shape][i - 1]) pieces.emplace_back();
+      pieces.back() += shapes[shape][i] + "\r\n";
+    }
+    std::vector<std::unique_ptr<MemorySource>> sources;
+    std::vector<ByteSource*> pointers;
+    for (const std::string& piece : pieces) {
+      sources.push_back(std::make_unique<MemorySource>(piece, 1 + gen.Below(300)));
+      pointers.push_back(sources.back().get());
+    }
+    MemorySink sink;
+    MemoryRunStorage runs;
+    JobOptions options;
+    options.read_block_size = 64;
+    options.stretch_from = 1 + gen.Below(20);
+    ASSERT_EQ(TidyWords(pointers, sink, options, &runs, nullptr), JobStatus::kCompleted);
+    EXPECT_EQ(sink.bytes(), ReferenceTidy(input)) << "shape " << shape << ", " << pieces.size() << " sources";
+  }
+  const std::u16string letters = u"ab\u00E9\u4E2D\uFF01";
+  std::vector<std::u16string> words(3000);
+  for (std::u16string& word : words) {
+    for (std::size_t size = 1 + gen.Below(6); size > 0; --size) word += letters[gen.Below(letters.size())];
+  }
+  std::sort(words.begin(), words.end());
+  std::u16string units(1, u'\uFEFF');
+  for (std::size_t i = 0; i < words.size(); i += 2) units += words[i] + u"\r\n";
+  for (std::size_t i = 1; i < words.size(); i += 2) units += words[i] + u" ";
+  ExpectMatchesReference(Utf16Bytes(units, true), gen);
+  ExpectMatchesReference(Utf16Bytes(units, false), gen);
 }
 
 TEST(DifferentialTest, NearlyAllNewThenRepeats) {

@@ -56,7 +56,7 @@ TEST(FuzzCorpusTest, SpillInputs) {
     for (const std::string& source : fuzz::MarkedSources(spill.source)) {
       int runs_left_open = 0;
       SpillStats stats;
-      EXPECT_EQ(fuzz::SpillResult({spill.memory_limit, source}, &runs_left_open, &stats), ReferenceTidy(source)) << path;
+      EXPECT_EQ(fuzz::SpillResult({spill.memory_limit, source, spill.stretch_from}, &runs_left_open, &stats), ReferenceTidy(source)) << path;
       EXPECT_EQ(runs_left_open, 0) << path;
     }
   }

@@ -39,19 +39,52 @@ class MemorySource : public ByteSource {
   std::size_t offset_ = 0;
 };
 
+// Bytes written once, to be read back.
+class MemoryReadBack final : public RunFile {
+ public:
+  explicit MemoryReadBack(std::string bytes) : bytes_(std::move(bytes)) {}
+  bool Write(const char*, std::size_t) override { return false; }
+  bool Rewind() override { return true; }
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
+    const std::size_t n = std::min(capacity, bytes_.size() - offset_);
+    std::copy_n(bytes_.data() + offset_, n, buffer);
+    offset_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  const std::string& error() const override { return error_; }
+
+ private:
+  std::string bytes_;
+  std::size_t offset_ = 0;
+  std::string error_;
+};
+
 // Collects what is written; refuses any write that would pass `fail_after`.
+// Like a result file, it can hand back what it holds, unless told to act as
+// a stream that cannot.
 class MemorySink : public ByteSink {
  public:
-  explicit MemorySink(std::size_t fail_after = std::numeric_limits<std::size_t>::max()) : fail_after_(fail_after) {}
+  explicit MemorySink(std::size_t fail_after = std::numeric_limits<std::size_t>::max(), bool takes_back = true)
+      : fail_after_(fail_after), takes_back_(takes_back) {}
   bool Write(const char* data, std::size_t size) override {
-    if (bytes_.size() + size > fail_after_) return false;
+    if (written_ + size > fail_after_) return false;
+    written_ += size;
     bytes_.append(data, size);
     return true;
   }
+  bool CanTakeBack() const override { return takes_back_; }
+  std::unique_ptr<RunFile> TakeWritten() override {
+    if (!takes_back_) return nullptr;
+    ++taken_back;
+    return std::make_unique<MemoryReadBack>(std::move(bytes_));
+  }
   const std::string& bytes() const { return bytes_; }
+  int taken_back = 0;
 
  private:
   std::size_t fail_after_;
+  bool takes_back_;
+  std::size_t written_ = 0;  // in all, taken back or not
   std::string bytes_;
 };
 
@@ -72,6 +105,7 @@ class MemoryRunStorage : public RunStorage {
   std::size_t bytes_written = 0;
   std::size_t reads = 0;
   int files_open = 0;  // run files not yet destroyed
+  int most_files_open = 0;
 
  private:
   std::string error_;
@@ -79,7 +113,9 @@ class MemoryRunStorage : public RunStorage {
 
 class MemoryRunFile final : public RunFile {
  public:
-  explicit MemoryRunFile(MemoryRunStorage& storage) : storage_(storage) { ++storage_.files_open; }
+  explicit MemoryRunFile(MemoryRunStorage& storage) : storage_(storage) {
+    storage_.most_files_open = std::max(storage_.most_files_open, ++storage_.files_open);
+  }
   ~MemoryRunFile() override { --storage_.files_open; }
 
   bool Write(const char* data, std::size_t size) override {

@@ -12,6 +12,7 @@
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
+#include "tests/WordListGenerator.h"
 
 namespace lexset::test {
 namespace {
@@ -179,10 +181,12 @@ TEST_P(PermissionTest, LeavesEveryFileAsItWas) {
 INSTANTIATE_TEST_SUITE_P(Rows, PermissionTest, ::testing::ValuesIn(kPermissions),
                          [](const ::testing::TestParamInfo<Permission>& info) { return std::string(info.param.name); });
 
-// Distinct words, many more bytes than a small file system holds.
+// Distinct words, many more bytes than a small file system holds; nearly
+// every one less than the one before, so that none is written out before
+// the end as a stretch in order.
 std::string ManyDistinctWords() {
   std::string source;
-  for (int i = 0; i < 100000; ++i) source += "word" + std::to_string(i) + "\n";
+  for (int i = 100000; i-- > 0;) source += "word" + std::to_string(i) + "\n";
   return source;
 }
 
@@ -255,6 +259,42 @@ TEST(PosixFileTest, LeftoverStillInUseStays) {
   ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
   close(fd);
   EXPECT_EQ(folder.List(), (Names{".~lexset-00000000000000aa.tmp", "result.txt", "source.txt"}));
+}
+
+TEST(PosixFileTest, FewFilesOpenAtATime) {
+  // Under a limit of 100 open files: 300 sources into one result, and one
+  // source whose words go to hundreds of run files.
+  ScratchFolder folder;
+  Generator gen(40);
+  std::vector<std::string> sources;
+  std::string all;
+  for (int i = 0; i < 300; ++i) {
+    const std::string words = gen.Join(gen.Vocabulary("abcdefgh", 20, 8));
+    sources.push_back(folder.Path("part" + std::to_string(i) + ".txt"));
+    WriteFile(sources.back(), words);
+    all += words + " ";
+  }
+  const std::string many = gen.Join(gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 60000, 12));
+  WriteFile(folder.Path("many.txt"), many);
+  const int status = RunInChild([&] {
+    const rlimit few{100, 100};
+    CHILD_CHECK(setrlimit(RLIMIT_NOFILE, &few) == 0);
+    const JobOutcome merged = TidyWordList(sources, folder.Path("merged.txt"));
+    if (merged.status != JobStatus::kCompleted) std::fprintf(stderr, "sources: %s\n", merged.reason.c_str());
+    CHILD_CHECK(merged.status == JobStatus::kCompleted);
+    CHILD_CHECK(ReadFile(folder.Path("merged.txt")) == ReferenceTidy(all));
+    JobOptions options;
+    SpillStats stats;
+    options.memory_limit = 4096;
+    options.stats = &stats;
+    const JobOutcome spilled = TidyWordList(folder.Path("many.txt"), folder.Path("spilled.txt"), options);
+    if (spilled.status != JobStatus::kCompleted) std::fprintf(stderr, "runs: %s\n", spilled.reason.c_str());
+    CHILD_CHECK(spilled.status == JobStatus::kCompleted);
+    CHILD_CHECK(stats.runs_written > 200);
+    CHILD_CHECK(ReadFile(folder.Path("spilled.txt")) == ReferenceTidy(many));
+    return true;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

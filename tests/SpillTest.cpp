@@ -26,14 +26,12 @@ struct Spilled {
 };
 
 Spilled TidyWithLimit(const std::string& input, std::size_t limit, MemoryRunStorage& storage,
-                      std::size_t piece = std::numeric_limits<std::size_t>::max(),
-                      std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom) {
+                      std::size_t piece = std::numeric_limits<std::size_t>::max(), JobOptions options = {},
+                      bool takes_back = true) {
   MemorySource source(input, piece);
-  MemorySink sink;
+  MemorySink sink(std::numeric_limits<std::size_t>::max(), takes_back);
   Spilled spilled;
-  JobOptions options;
   options.memory_limit = limit;
-  options.give_up_hashing_from = give_up_hashing_from;
   options.stats = &spilled.stats;
   spilled.status = TidyWords(source, sink, options, &storage, &spilled.run_error);
   spilled.bytes = sink.bytes();
@@ -73,6 +71,14 @@ std::vector<std::string> SpillInputs(Generator& gen) {
   inputs.push_back(gen.Join(mixed));
   // Nearly all new words, more than the buckets hold under the larger limits.
   inputs.push_back(gen.Join(gen.Vocabulary(AllWordBytes(), 150000, 12)));
+  // Pieces in order: the same words dealt into three, then new words.
+  auto dealt = gen.Vocabulary("abcdefgh", 9000, 10);
+  std::sort(dealt.begin(), dealt.end());
+  std::string pieces;
+  for (std::size_t piece = 0; piece < 3; ++piece) {
+    for (std::size_t i = piece; i < dealt.size(); i += 3) pieces += dealt[i] + "\n";
+  }
+  inputs.push_back(pieces + gen.Join(gen.Vocabulary("abcdefgh", 500, 10)));
   return inputs;
 }
 
@@ -82,13 +88,18 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
     const std::string expected = ReferenceTidy(input);
     for (std::size_t limit : {2048u, 4096u, 16384u, 65536u, 1u << 20}) {
       MemoryRunStorage storage;
-      // Half the time the set gives up hashing early and spills buckets.
-      const std::size_t give_up = gen.Below(2) == 0 ? 64 : WordSet::kGiveUpHashingFrom;
-      const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), give_up);
+      // Half the time the set gives up hashing early and spills buckets,
+      // and half the time a few words in order make a stretch.
+      JobOptions options;
+      if (gen.Below(2) == 0) options.give_up_hashing_from = 64;
+      if (gen.Below(2) == 0) options.stretch_from = 1 + gen.Below(50);
+      const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), options, gen.Below(2) == 0);
       ASSERT_EQ(spilled.status, JobStatus::kCompleted) << "limit " << limit;
       ASSERT_EQ(spilled.bytes, expected) << "limit " << limit;
       EXPECT_EQ(storage.files_open, 0);
-      if (limit <= 16384 && expected.size() > 4 * limit) {
+      // Words beyond the limit went to run files, unless they came in order
+      // and went out as they came.
+      if (limit <= 16384 && expected.size() > 4 * limit && spilled.stats.stretches == 0) {
         EXPECT_GT(spilled.stats.runs_written, 2u) << "limit " << limit;
       }
     }
@@ -104,9 +115,43 @@ TEST(SpillTest, ManyRunsMergeInPasses) {
   ASSERT_EQ(spilled.status, JobStatus::kCompleted);
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   // More runs than can be open at once: some are merged before the last merge.
-  EXPECT_GT(spilled.stats.runs_written, DistinctWords::kMaxMergeWidth);
+  EXPECT_GT(spilled.stats.runs_written, DistinctWords::kMaxOpenRuns);
   EXPECT_GT(spilled.stats.merge_passes, 0u);
   EXPECT_EQ(storage.files_open, 0);
+}
+
+TEST(SpillTest, ManyRunsFewOpenAtOnce) {
+  // Thousands of runs: never more open at a time than a merge takes, so
+  // that the system's limit on open files is never reached.
+  Generator gen(19);
+  const std::string input = gen.Join(gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 150000, 12));
+  MemoryRunStorage storage;
+  const Spilled spilled = TidyWithLimit(input, 2048, storage);
+  ASSERT_EQ(spilled.status, JobStatus::kCompleted);
+  EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
+  EXPECT_GT(spilled.stats.runs_written, 1000u);
+  EXPECT_LE(storage.most_files_open, static_cast<int>(DistinctWords::kMaxOpenRuns + 1));
+}
+
+TEST(SpillTest, LongWordsAlikeInManyRunsAreComparedOnce) {
+  // In each of many runs a long word, all alike but for their last bytes,
+  // waits while the short words of the other runs go by. The merge must
+  // not compare the long words again at every step: the bytes it compares
+  // stay within a small multiple of the list's size.
+  Generator gen(20);
+  const std::string stem(200000, 'q');
+  std::vector<std::string> words;
+  for (int group = 0; group < 16; ++group) {
+    words.push_back(stem + static_cast<char>('a' + group));
+    for (const std::string& word : gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 2000, 10)) words.push_back(word);
+  }
+  const std::string input = gen.Join(words);
+  MemoryRunStorage storage;
+  const Spilled spilled = TidyWithLimit(input, 300000, storage);
+  ASSERT_EQ(spilled.status, JobStatus::kCompleted);
+  EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
+  EXPECT_GE(spilled.stats.runs_written, 8u);
+  EXPECT_LE(spilled.stats.bytes_compared, 4 * input.size());
 }
 
 TEST(SpillTest, ListsThatFitTouchNoRunFile) {
@@ -196,7 +241,7 @@ TEST(SpillFileTest, RunFilesNextToTheResult) {
   const JobOutcome outcome = TidyWordList(folder.Path("list.txt"), folder.Path("list.txt"), options);
   ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
   EXPECT_EQ(ReadFile(folder.Path("list.txt")), ReferenceTidy(input));
-  EXPECT_GT(stats.runs_written, DistinctWords::kMaxMergeWidth);
+  EXPECT_GT(stats.runs_written, DistinctWords::kMaxOpenRuns);
   EXPECT_EQ(folder.List(), std::vector<std::string>{"list.txt"});
 }
 

@@ -14,10 +14,12 @@
 
 namespace lexset::test {
 
-std::string TidyInMemory(std::string_view input, const JobOptions& options, std::size_t piece) {
+std::string TidyInMemory(std::string_view input, const JobOptions& options, std::size_t piece, bool takes_back) {
   MemorySource source(input, piece);
-  MemorySink sink;
-  EXPECT_EQ(TidyWords(source, sink, options), JobStatus::kCompleted);
+  MemorySink sink(std::numeric_limits<std::size_t>::max(), takes_back);
+  MemoryRunStorage runs;
+  EXPECT_EQ(TidyWords(source, sink, options, &runs), JobStatus::kCompleted);
+  EXPECT_EQ(runs.files_open, 0);
   return sink.bytes();
 }
 

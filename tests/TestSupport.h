@@ -15,9 +15,11 @@
 
 namespace lexset::test {
 
-// The core on memory, failing the test if it does not complete.
+// The core on memory, with its run files in memory too, failing the test if
+// it does not complete or leaves a run file open. `takes_back`: whether the
+// result can hand back what it was given, as a file can; a stream cannot.
 std::string TidyInMemory(std::string_view input, const JobOptions& options = {},
-                         std::size_t piece = std::numeric_limits<std::size_t>::max());
+                         std::size_t piece = std::numeric_limits<std::size_t>::max(), bool takes_back = true);
 
 // Names of everything in `folder`, sorted.
 std::vector<std::string> ScratchFolderListing(const std::filesystem::path& folder);

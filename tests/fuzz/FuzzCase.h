@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,14 +22,17 @@ namespace lexset::fuzz {
 struct SpillCase {
   std::size_t memory_limit;
   std::string_view source;
+  std::size_t stretch_from = 4096;
 };
 
 // Limits from a few hundred bytes to about 16 KB, so that most inputs go
-// through many runs and merges.
+// through many runs and merges; and stretches of words in order from 1 to
+// 4 words on, or none.
 inline SpillCase DecodeSpillCase(std::string_view input) {
   if (input.size() < 2) return {256, input};
   const unsigned bits = static_cast<unsigned char>(input[0]) | static_cast<unsigned char>(input[1]) << 8;
-  return {256 + bits % 16128, input.substr(2)};
+  const unsigned stretch = bits / 16128;  // 0 to 4
+  return {256 + bits % 16128, input.substr(2), stretch == 0 ? std::size_t{4096} : stretch};
 }
 
 // Every input is also read after each byte-order mark: as UTF-8 with a mark,
@@ -47,8 +51,10 @@ inline std::string Answer(JobStatus status, const test::MemorySink& out) {
 
 // The job on a source in memory: whole, and in small uneven pieces through
 // small buffers with a word set that gives up hashing on a small table, as
-// it does on lists of millions of new words. Returns the results, which
-// must all equal the reference.
+// it does on lists of millions of new words, and with two words in order
+// enough to be written out as a stretch, to the result or, where it cannot
+// take them back, to a run file. Returns the results, which must all equal
+// the reference.
 inline std::vector<std::string> JobResults(std::string_view source) {
   std::vector<std::string> results;
   {
@@ -56,14 +62,16 @@ inline std::vector<std::string> JobResults(std::string_view source) {
     test::MemorySink out;
     results.push_back(Answer(TidyWords(in, out), out));
   }
-  {
+  for (const bool takes_back : {true, false}) {
     test::MemorySource in(source, 7);
-    test::MemorySink out;
+    test::MemorySink out(std::numeric_limits<std::size_t>::max(), takes_back);
+    test::MemoryRunStorage runs;
     JobOptions options;
     options.read_block_size = 16;
     options.write_buffer_size = 5;
     options.give_up_hashing_from = 64;
-    results.push_back(Answer(TidyWords(in, out, options), out));
+    options.stretch_from = 2;
+    results.push_back(Answer(TidyWords(in, out, options, &runs), out));
   }
   return results;
 }
@@ -73,12 +81,13 @@ inline std::vector<std::string> JobResults(std::string_view source) {
 inline std::string SpillResult(const SpillCase& input, int* runs_left_open, SpillStats* stats) {
   test::MemoryRunStorage runs;
   test::MemorySource in(input.source, 1000);
-  test::MemorySink out;
+  test::MemorySink out(std::numeric_limits<std::size_t>::max(), input.memory_limit % 2 == 0);
   JobOptions options;
   options.read_block_size = 64;
   options.write_buffer_size = 100;
   options.memory_limit = input.memory_limit;
   options.give_up_hashing_from = 64;
+  options.stretch_from = input.stretch_from;
   options.stats = stats;
   const JobStatus status = TidyWords(in, out, options, &runs);
   *runs_left_open = runs.files_open;

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& source : lexset::fuzz::MarkedSources(input.source)) {
     int runs_left_open = 0;
     lexset::SpillStats stats;
-    const std::string result = lexset::fuzz::SpillResult({input.memory_limit, source}, &runs_left_open, &stats);
+    const std::string result = lexset::fuzz::SpillResult({input.memory_limit, source, input.stretch_from}, &runs_left_open, &stats);
     if (result != lexset::test::ReferenceTidy(source)) {
       std::fprintf(stderr,
                    "with a memory limit of %zu bytes and %zu runs, the job's result differs from the reference\n",

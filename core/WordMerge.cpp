@@ -1,0 +1,145 @@
+//===- WordMerge.cpp - Merging sorted lists of words, repeats dropped -----===//
+#include "core/WordMerge.h"
+
+#include <cstring>
+#include <utility>
+
+namespace lexset {
+
+std::size_t SharedBytes(std::string_view a, std::string_view b, std::size_t known) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  std::size_t i = known;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+      return i + static_cast<std::size_t>(__builtin_clzll(x ^ y)) / 8;
+#else
+      return i + static_cast<std::size_t>(__builtin_ctzll(x ^ y)) / 8;
+#endif
+    }
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+namespace {
+
+class LoserTree {
+ public:
+  LoserTree(const std::vector<MergeInput*>& inputs, std::uint64_t* compared)
+      : inputs_(inputs), compared_(*compared) {
+    leaves_ = 1;
+    while (leaves_ < inputs.size()) leaves_ *= 2;
+    leaf_.resize(leaves_);
+    loser_.resize(leaves_, 0);
+  }
+
+  // Reads every input's first word and plays the first games. Returns false
+  // if an input failed.
+  bool Start() {
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      leaf_[i].live = inputs_[i]->Next(&leaf_[i].at);
+      if (!leaf_[i].live && inputs_[i]->failed()) return false;
+    }
+    // Each node plays the winners of its two halves; nothing is known of how
+    // they compare yet.
+    std::vector<std::size_t> winner(2 * leaves_);
+    for (std::size_t i = 0; i < leaves_; ++i) winner[leaves_ + i] = i;
+    for (std::size_t node = leaves_ - 1; node >= 1; --node) {
+      std::size_t a = winner[2 * node];
+      std::size_t b = winner[2 * node + 1];
+      leaf_[a].at.shared = leaf_[b].at.shared = 0;
+      if (!Beats(leaf_[a], leaf_[b])) std::swap(a, b);
+      winner[node] = a;
+      loser_[node] = b;
+    }
+    winner_ = winner[1];
+    return true;
+  }
+
+  // Writes the words in order.
+  MergeResult Run(LineWriter& out) {
+    bool have_last = false;
+    std::size_t last_size = 0;
+    for (;;) {
+      const std::size_t w = winner_;
+      Leaf& leaf = leaf_[w];
+      if (!leaf.live) return MergeResult::kDone;
+      // The winner shares `shared` bytes with the word before it, which
+      // makes it a repeat when that is all of both.
+      const std::string_view word = leaf.at.word;
+      if (!have_last || leaf.at.shared != last_size || word.size() != last_size) {
+        if (!out.PutLine(word)) return MergeResult::kOutputFailed;
+        have_last = true;
+        last_size = word.size();
+      }
+      leaf.live = inputs_[w]->Next(&leaf.at);
+      if (!leaf.live && inputs_[w]->failed()) return MergeResult::kInputFailed;
+      Replay(w);
+    }
+  }
+
+ private:
+  struct Leaf {
+    // The input's word, and its bytes in common with the word that beat it
+    // (for the winner, with the last word written).
+    MergeWord at;
+    bool live = false;
+  };
+
+  // Whether `a` wins against `b`: its word is less, or the same. Both
+  // counts of shared bytes are against the same word, not after either, so
+  // where they differ the word that goes on with it longer is the less. The
+  // loser's count becomes its bytes in common with the winner.
+  bool Beats(Leaf& a, Leaf& b) {
+    if (!b.live) return true;
+    if (!a.live) return false;
+    if (a.at.shared != b.at.shared) return a.at.shared > b.at.shared;
+    const std::string_view x = a.at.word;
+    const std::string_view y = b.at.word;
+    const std::size_t same = SharedBytes(x, y, a.at.shared);
+    compared_ += same - a.at.shared + 1;
+    bool a_less;
+    if (same == x.size() || same == y.size()) {
+      a_less = x.size() <= y.size();
+    } else {
+      a_less = static_cast<unsigned char>(x[same]) < static_cast<unsigned char>(y[same]);
+    }
+    (a_less ? b : a).at.shared = same;
+    return a_less;
+  }
+
+  // Plays the games from leaf `w`, whose input has moved on, to the top.
+  void Replay(std::size_t w) {
+    std::size_t up = w;
+    for (std::size_t node = (leaves_ + w) / 2; node >= 1; node /= 2) {
+      const std::size_t waiting = loser_[node];
+      if (!Beats(leaf_[up], leaf_[waiting])) {
+        loser_[node] = up;
+        up = waiting;
+      }
+    }
+    winner_ = up;
+  }
+
+  const std::vector<MergeInput*>& inputs_;
+  std::uint64_t& compared_;
+  std::size_t leaves_;
+  std::vector<Leaf> leaf_;
+  std::vector<std::size_t> loser_;  // by inner node, 1 to leaves_ - 1
+  std::size_t winner_ = 0;
+};
+
+}  // namespace
+
+MergeResult MergeWords(const std::vector<MergeInput*>& inputs, LineWriter& out, std::uint64_t* compared) {
+  if (inputs.empty()) return MergeResult::kDone;
+  LoserTree tree(inputs, compared);
+  if (!tree.Start()) return MergeResult::kInputFailed;
+  return tree.Run(out);
+}
+
+}  // namespace lexset
