@@ -95,6 +95,9 @@ char* WordBuckets::TakeChunk(std::size_t size) {
 }
 
 void WordBuckets::Append(std::string_view word) {
+  // A chunk's bytes and a sort entry's size are 32-bit, and a record's
+  // length takes at most five bytes below 4 GiB.
+  if (word.size() > UINT32_MAX - 5) throw std::bad_alloc();
   if (!tails_) {
     if (!bucket_of_) {
       std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[kPrefixes]);
@@ -107,10 +110,10 @@ void WordBuckets::Append(std::string_view word) {
     buckets_ = std::move(buckets);
     reserved_ += kBuckets * (sizeof(Bucket) + sizeof(Tail));
   }
+  const std::size_t record_size = RecordSize(word.size());
   const std::size_t b = bucket_of_[PrefixOf(word)];
   Bucket& bucket = buckets_[b];
   Tail& tail = tails_[b];
-  const std::size_t record_size = RecordSize(word.size());
   if (static_cast<std::size_t>(tail.limit - tail.cursor) < record_size) {
     if (bucket.chunks.size() >= kMaxChunks || tail.count >= UINT32_MAX) throw std::bad_alloc();
     const std::size_t size = NextChunkSize(bucket, tail, record_size);

@@ -59,7 +59,7 @@ class WordBuckets {
   void Plan(const std::size_t* prefix_counts);
 
   // Stores a copy of `word` (non-empty). Throws std::bad_alloc when memory
-  // runs out or the bucket passes 4 GiB; nothing is stored then.
+  // runs out, the word or its bucket passes 4 GiB; nothing is stored then.
   void Append(std::string_view word);
 
   // Stores `word` (non-empty) if that takes no more memory and leaves its

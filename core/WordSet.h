@@ -74,6 +74,8 @@ class WordSet {
   // Whether the words came in ascending order; their lines are then ready as
   // they stand for ForEachOrderedBlock.
   bool in_order() const { return mode_ == Mode::kInOrder; }
+  // Whether hashing was given up and the words go to buckets.
+  bool appending() const { return mode_ == Mode::kAppending; }
   // Calls write(data, size) with the lines of the words, each word followed
   // by CR LF, in a few large blocks; only while in_order().
   template <class Write>

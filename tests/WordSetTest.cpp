@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "core/WordSet.h"
 #include "tests/WordListGenerator.h"
 
@@ -78,6 +82,29 @@ TEST(WordSetTest, AppendingStaysWithinTheLimit) {
   auto words = gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 1600000, 10);
   for (int i = 0; i < 60000; ++i) words.push_back(gen.Word("abcdefghijklmnopqrstuvwxyz", 4000));
   for (std::size_t limit : {std::size_t{32} << 20, std::size_t{48} << 20}) FillToTheLimit(words, limit);
+}
+
+TEST(WordSetTest, AppendingRefusesAWordOf4GiB) {
+  // Buckets note a word's size in 32 bits: a larger word is refused before
+  // anything is taken for it, with no limit to refuse it first. The word is
+  // a read-only mapping of zero pages, which costs no memory.
+#if defined(__linux__)
+  if (sizeof(std::size_t) < 8) GTEST_SKIP() << "no word of 4 GiB in a 32-bit process";
+  const std::size_t size = (std::size_t{1} << 32) + 1;
+  void* zeros = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(zeros, MAP_FAILED);
+  Generator gen(34);
+  WordSet set(WordSet::kNoLimit, 64);
+  for (const std::string& word : gen.Vocabulary("abcdefghij", 1000, 10)) set.Insert(word);
+  ASSERT_TRUE(set.appending());
+  const std::size_t memory = set.MemoryUsed();
+  const std::string_view huge(static_cast<const char*>(zeros), size);
+  EXPECT_EQ(set.InsertMany(&huge, 1), 0u);
+  EXPECT_EQ(set.MemoryUsed(), memory);
+  munmap(zeros, size);
+#else
+  GTEST_SKIP() << "needs a mapping of zero pages";
+#endif
 }
 
 }  // namespace
