@@ -53,10 +53,25 @@ std::size_t WordBuckets::NextChunkSize(const Bucket& bucket, const Tail& tail, s
   return std::max(size, record_size);
 }
 
+// Lists grow by doubling, so that a bucket of a million chunks is not
+// copied a million times.
+template <class T>
+std::size_t WordBuckets::ListGrowthFor(const std::vector<T>& list) {
+  return list.size() < list.capacity() ? 0 : std::max<std::size_t>(1, 2 * list.capacity()) * sizeof(T);
+}
+
+template <class T>
+void WordBuckets::MakeRoomInList(std::vector<T>& list) {
+  if (list.size() < list.capacity()) return;
+  const std::size_t before = list.capacity();
+  list.reserve(std::max<std::size_t>(1, 2 * before));
+  reserved_ += (list.capacity() - before) * sizeof(T);
+}
+
 std::size_t WordBuckets::SlabGrowthFor(std::size_t chunk_size) const {
-  if (chunk_size > kMaxChunkSize) return chunk_size;
+  if (chunk_size > kMaxChunkSize) return chunk_size + ListGrowthFor(slabs_);
   if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) >= chunk_size) return 0;
-  return next_slab_size_;
+  return next_slab_size_ + ListGrowthFor(slabs_);
 }
 
 std::size_t WordBuckets::GrowthFor(std::string_view word) const {
@@ -68,18 +83,18 @@ std::size_t WordBuckets::GrowthFor(std::string_view word) const {
   const std::size_t b = bucket_of_[PrefixOf(word)];
   if (static_cast<std::size_t>(tails_[b].limit - tails_[b].cursor) >= record_size) return 0;
   // The chunk list may have to grow too.
-  return SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size)) + (buckets_[b].chunks.size() + 1) * sizeof(Chunk);
+  return SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size)) + ListGrowthFor(buckets_[b].chunks);
 }
 
 char* WordBuckets::TakeChunk(std::size_t size) {
   if (size > kMaxChunkSize) {
-    slabs_.reserve(slabs_.size() + 1);
+    MakeRoomInList(slabs_);
     slabs_.emplace_back(new char[size]);
     reserved_ += size;
     return slabs_.back().get();
   }
   if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) < size) {
-    slabs_.reserve(slabs_.size() + 1);
+    MakeRoomInList(slabs_);
     std::unique_ptr<char[]> slab(new char[next_slab_size_]);
     // Sorting a bucket reads its words in any order.
     PreferLargePages(slab.get(), next_slab_size_);
@@ -117,9 +132,7 @@ void WordBuckets::Append(std::string_view word) {
   if (static_cast<std::size_t>(tail.limit - tail.cursor) < record_size) {
     if (bucket.chunks.size() >= kMaxChunks || tail.count >= UINT32_MAX) throw std::bad_alloc();
     const std::size_t size = NextChunkSize(bucket, tail, record_size);
-    const std::size_t before = bucket.chunks.capacity();
-    bucket.chunks.reserve(bucket.chunks.size() + 1);
-    reserved_ += (bucket.chunks.capacity() - before) * sizeof(Chunk);
+    MakeRoomInList(bucket.chunks);
     char* data = TakeChunk(size);
     if (!bucket.chunks.empty()) bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
     bucket.chunks.push_back(Chunk{data, 0});

@@ -139,6 +139,12 @@ class WordBuckets {
   // own); throws std::bad_alloc.
   char* TakeChunk(std::size_t size);
   std::size_t SlabGrowthFor(std::size_t chunk_size) const;
+  // Bytes a list takes from the heap to make room for one more element,
+  // while its old array still exists; and making that room.
+  template <class T>
+  static std::size_t ListGrowthFor(const std::vector<T>& list);
+  template <class T>
+  void MakeRoomInList(std::vector<T>& list);
 
   class BucketLookup;
   // The word at `pos`: chunk index, then offset.
