@@ -25,10 +25,11 @@ namespace lexset {
 
 // Figures of a job's use of run files, for tests and benchmarks.
 struct SpillStats {
-  std::size_t runs_written = 0;      // runs spilled from memory and made by merging
-  std::size_t merge_passes = 0;      // merges before the last one
-  std::uint64_t bytes_written = 0;   // to run files, in all
-  std::uint64_t peak_run_bytes = 0;  // in run files at one time
+  std::size_t runs_written = 0;       // runs spilled from memory and made by merging
+  std::size_t runs_from_buckets = 0;  // of them, spilled while appending to buckets
+  std::size_t merge_passes = 0;       // merges before the last one
+  std::uint64_t bytes_written = 0;    // to run files, in all
+  std::uint64_t peak_run_bytes = 0;   // in run files at one time
 };
 
 class DistinctWords {

@@ -2,16 +2,16 @@
 //
 // The store of a list in which nearly every word is new (the word set's
 // appending mode, chosen once hashing stops paying). Each word is appended
-// to one of 4096 buckets by its first two bytes, and the buckets are
-// sorted one at a time as they are read out, in order. A bucket's entries
-// fit in the cache and its words lie close together, so the sort is not
-// bound by cache and TLB misses, and only the largest bucket's entries are
-// ever held rather than an entry for every word.
+// to one of 4096 buckets by its first two bytes (fewer under a small memory
+// limit), and the buckets are sorted one at a time as they are read out, in
+// order. A bucket's entries fit in the cache and its words lie close
+// together, so the sort is not bound by cache and TLB misses, and only the
+// largest bucket's entries are ever held rather than an entry for every
+// word.
 //
-// Which two-byte prefixes share a bucket is planned from the words seen
-// so far, so that buckets come out about the same size whatever the
-// alphabet: a run of consecutive prefixes per bucket, which keeps the
-// buckets in order.
+// Which prefixes share a bucket is planned from the words seen so far, so
+// that buckets come out about the same size whatever the alphabet: a run
+// of consecutive prefixes per bucket, which keeps the buckets in order.
 //
 // A bucket holds its words as records (core/WordRecord.h) in chunks that
 // grow from 256 bytes to 16 KiB, carved out of large slabs.
@@ -35,28 +35,32 @@ class WordBuckets {
   struct Bucket;
 
  public:
-  // Few enough for what appending touches (a tail per bucket and the cache
-  // line it writes) to stay in the cache, many enough for a bucket to be
-  // sorted in the cache.
-  static constexpr std::size_t kBuckets = 4096;
-  static constexpr std::size_t kPrefixes = 65536;
-
-  WordBuckets();
+  // Under a memory limit of 32 MiB or more (the usual case): 4096 buckets by
+  // the first two bytes, few enough for what appending touches (a tail per
+  // bucket and the cache line it writes) to stay in the cache, many enough
+  // for a bucket to be sorted in the cache. Under a smaller one the fixed
+  // tables shrink with the limit, so that a set that spills often still
+  // reaches the buckets: about a bucket per 8 KiB of it, by the first byte
+  // (256 buckets or fewer) or by none (one bucket), and a first slab of a
+  // 32nd of it.
+  explicit WordBuckets(std::size_t memory_limit);
   ~WordBuckets();
   WordBuckets(const WordBuckets&) = delete;
   WordBuckets& operator=(const WordBuckets&) = delete;
 
-  // A one-byte word counts as going on with a zero byte; it sorts before
-  // the words that do all the same.
-  static std::size_t PrefixOf(std::string_view word) {
+  // How many prefixes there are, and a word's: its first two bytes, its
+  // first or none. A one-byte word counts as going on with a zero byte; it
+  // sorts before the words that do all the same.
+  std::size_t prefixes() const { return std::size_t{0x10000} >> prefix_shift_; }
+  std::size_t PrefixOf(std::string_view word) const {
     const auto* p = reinterpret_cast<const unsigned char*>(word.data());
-    return (std::size_t{p[0]} << 8) | (word.size() > 1 ? p[1] : 0u);
+    return ((std::size_t{p[0]} << 8) | (word.size() > 1 ? p[1] : 0u)) >> prefix_shift_;
   }
 
-  // Plans the buckets from how many words have each prefix (kPrefixes
-  // counts); only before the first Append. Unplanned, each bucket takes 16
-  // prefixes.
-  void Plan(const std::size_t* prefix_counts);
+  // Plans the buckets from how many words have each prefix (prefixes()
+  // counts); only before the first Append. Unplanned, each bucket takes as
+  // many prefixes as the next.
+  void Plan(const std::uint32_t* prefix_counts);
 
   // Stores a copy of `word` (non-empty). Throws std::bad_alloc when memory
   // runs out, the word or its bucket passes 4 GiB; nothing is stored then.
@@ -131,7 +135,7 @@ class WordBuckets {
   static constexpr std::size_t kMaxChunkSize = std::size_t{1} << kOffsetBits;
   static constexpr std::size_t kFirstChunkSize = 256;
   static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kOffsetBits);
-  static constexpr std::size_t kFirstSlabSize = std::size_t{1} << 20;
+  static constexpr std::size_t kMaxBuckets = 4096;
 
   // The size of the chunk to start for a record of `record_size` bytes.
   static std::size_t NextChunkSize(const Bucket& bucket, const Tail& tail, std::size_t record_size);
@@ -155,10 +159,13 @@ class WordBuckets {
   std::unique_ptr<Bucket[]> buckets_;
   std::unique_ptr<Tail[]> tails_;
   std::unique_ptr<std::uint16_t[]> bucket_of_;  // by prefix
+  std::size_t bucket_count_;
+  unsigned prefix_shift_;  // 0, 8 or 16: the bytes of a prefix are 2 - shift / 8
+  std::size_t first_slab_size_;
   std::vector<std::unique_ptr<char[]>> slabs_;
   char* slab_cursor_ = nullptr;
   char* slab_limit_ = nullptr;
-  std::size_t next_slab_size_ = kFirstSlabSize;
+  std::size_t next_slab_size_;
   std::size_t reserved_ = 0;
   std::size_t largest_ = 0;
 };

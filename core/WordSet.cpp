@@ -12,7 +12,8 @@ namespace lexset {
 WordSet::WordSet(std::size_t memory_limit, std::size_t give_up_hashing_from)
     : limit_(memory_limit),
       ordered_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
-      hashed_(std::min(WordArena::kFirstBlockSize, memory_limit / 8), memory_limit, give_up_hashing_from) {}
+      hashed_(std::min(WordArena::kFirstBlockSize, memory_limit / 8), memory_limit, give_up_hashing_from),
+      buckets_(memory_limit) {}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
@@ -125,8 +126,8 @@ void WordSet::StartAppending() {
   const std::size_t held = hashed_.MemoryUsed();
   try {
     // The words so far show how the words to come begin.
-    std::vector<std::size_t> prefix_counts(WordBuckets::kPrefixes);
-    hashed_.ForEach([&](std::string_view word) { ++prefix_counts[WordBuckets::PrefixOf(word)]; });
+    std::vector<std::uint32_t> prefix_counts(buckets_.prefixes());
+    hashed_.ForEach([&](std::string_view word) { ++prefix_counts[buckets_.PrefixOf(word)]; });
     buckets_.Plan(prefix_counts.data());
     hashed_.ForEach([&](std::string_view word) { AppendToBuckets(word, held); });
   } catch (const std::bad_alloc&) {

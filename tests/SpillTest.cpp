@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -78,9 +79,12 @@ std::vector<std::string> SpillInputs(Generator& gen) {
 
 TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
   Generator gen(11);
+  constexpr std::size_t kLimits[] = {2048, 4096, 16384, 65536, 1 << 20};
+  std::size_t runs_from_buckets[std::size(kLimits)] = {};
   for (const std::string& input : SpillInputs(gen)) {
     const std::string expected = ReferenceTidy(input);
-    for (std::size_t limit : {2048u, 4096u, 16384u, 65536u, 1u << 20}) {
+    for (std::size_t l = 0; l < std::size(kLimits); ++l) {
+      const std::size_t limit = kLimits[l];
       MemoryRunStorage storage;
       // Half the time the set gives up hashing early and spills buckets.
       const std::size_t give_up = gen.Below(2) == 0 ? 64 : WordSet::kGiveUpHashingFrom;
@@ -91,8 +95,12 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
       if (limit <= 16384 && expected.size() > 4 * limit) {
         EXPECT_GT(spilled.stats.runs_written, 2u) << "limit " << limit;
       }
+      runs_from_buckets[l] += spilled.stats.runs_from_buckets;
     }
   }
+  // The buckets' tables shrink with the limit, so that buckets spill too,
+  // from 4 KiB on (2 KiB holds too few words to give up hashing for them).
+  for (std::size_t l = 1; l < std::size(kLimits); ++l) EXPECT_GT(runs_from_buckets[l], 0u) << "limit " << kLimits[l];
 }
 
 TEST(SpillTest, ManyRunsMergeInPasses) {

@@ -24,9 +24,10 @@ namespace {
 
 // Inserts `words` one at a time until the set refuses one; checks the
 // memory after every word and after sorting, and that the set then holds
-// exactly the words it took.
-void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit) {
-  WordSet set(limit);
+// exactly the words it took. Tells whether the set was appending then.
+void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit,
+                    std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom, bool* appending = nullptr) {
+  WordSet set(limit, give_up_hashing_from);
   std::set<std::string> taken;
   std::size_t refused_at = words.size();
   for (std::size_t i = 0; i < words.size(); ++i) {
@@ -39,6 +40,7 @@ void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit) {
     ASSERT_LE(set.MemoryUsed(), limit) << "after word " << i;
   }
   ASSERT_LT(refused_at, words.size()) << "the limit was never reached";
+  if (appending != nullptr) *appending = set.appending();
   set.Sort();
   EXPECT_LE(set.MemoryUsed(), limit);
   std::vector<std::string> held;
@@ -76,12 +78,29 @@ TEST(WordSetTest, OrderBreakingLateStaysWithinTheLimit) {
 TEST(WordSetTest, AppendingStaysWithinTheLimit) {
   // A million and a half new words make the set give up hashing and move
   // them into buckets, which must fit beside the table; long words then
-  // fill the buckets. Under 32 MiB the set refuses a word about where the
-  // words move, under 48 MiB only among the long words.
+  // fill the buckets. Under 48 MiB the set refuses the word at which the
+  // words would move, under 64 MiB only one of the long words.
   Generator gen(33);
-  auto words = gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 1600000, 10);
-  for (int i = 0; i < 60000; ++i) words.push_back(gen.Word("abcdefghijklmnopqrstuvwxyz", 4000));
-  for (std::size_t limit : {std::size_t{32} << 20, std::size_t{48} << 20}) FillToTheLimit(words, limit);
+  std::vector<std::string> words;
+  for (int i = 0; i < 1600000; ++i) {
+    // Five letters or more: hardly a repeat, so that the table fills.
+    std::string word(5 + gen.Below(6), 'a');
+    for (char& c : word) c = static_cast<char>('a' + gen.Below(26));
+    words.push_back(word);
+  }
+  for (int i = 0; i < 30000; ++i) words.push_back(gen.Word("abcdefghijklmnopqrstuvwxyz", 4000));
+  bool appending = true;
+  FillToTheLimit(words, std::size_t{48} << 20, WordSet::kGiveUpHashingFrom, &appending);
+  EXPECT_FALSE(appending);
+  FillToTheLimit(words, std::size_t{64} << 20, WordSet::kGiveUpHashingFrom, &appending);
+  EXPECT_TRUE(appending);
+  // Under small limits the buckets' tables shrink: one bucket, 2 by the
+  // first byte, 128 by the first byte, 512 by the first two.
+  words.resize(300000);
+  for (std::size_t limit : {4096u, 16384u, 1u << 20, 4u << 20}) {
+    FillToTheLimit(words, limit, 64, &appending);
+    EXPECT_TRUE(appending) << limit;
+  }
 }
 
 TEST(WordSetTest, AppendingRefusesAWordOf4GiB) {
