@@ -27,7 +27,7 @@ WordBuckets::WordBuckets(std::size_t memory_limit) {
 }
 WordBuckets::~WordBuckets() = default;
 
-void WordBuckets::Plan(const std::uint32_t* prefix_counts) {
+std::size_t WordBuckets::Plan(const std::uint32_t* prefix_counts) {
   std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[prefixes()]);
   std::size_t total = 0;
   for (std::size_t p = 0; p < prefixes(); ++p) total += prefix_counts[p];
@@ -35,6 +35,7 @@ void WordBuckets::Plan(const std::uint32_t* prefix_counts) {
   // A bucket closes once it holds its share; one prefix is never split.
   std::size_t bucket = 0;
   std::size_t in_bucket = 0;
+  std::size_t largest = 0;
   for (std::size_t p = 0; p < prefixes(); ++p) {
     if (in_bucket >= share && bucket + 1 < bucket_count_) {
       ++bucket;
@@ -42,9 +43,11 @@ void WordBuckets::Plan(const std::uint32_t* prefix_counts) {
     }
     bucket_of[p] = static_cast<std::uint16_t>(bucket);
     in_bucket += prefix_counts[p];
+    largest = std::max(largest, in_bucket);
   }
   bucket_of_ = std::move(bucket_of);
-  reserved_ += prefixes() * sizeof(std::uint16_t);
+  reserved_ += PlanBytes();
+  return largest;
 }
 
 // Chunks double as the bucket fills, so that tens of thousands of small
@@ -128,7 +131,7 @@ void WordBuckets::Append(std::string_view word) {
         bucket_of[p] = static_cast<std::uint16_t>(p * bucket_count_ / prefixes());
       }
       bucket_of_ = std::move(bucket_of);
-      reserved_ += prefixes() * sizeof(std::uint16_t);
+      reserved_ += PlanBytes();
     }
     std::unique_ptr<Bucket[]> buckets(new Bucket[bucket_count_]);
     tails_.reset(new Tail[bucket_count_]);
@@ -144,7 +147,8 @@ void WordBuckets::Append(std::string_view word) {
     const std::size_t size = NextChunkSize(bucket, tail, record_size);
     MakeRoomInList(bucket.chunks);
     char* data = TakeChunk(size);
-    if (!bucket.chunks.empty()) bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
+    if (!bucket.chunks.empty())
+      bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
     bucket.chunks.push_back(Chunk{data, 0});
     tail.cursor = data;
     tail.limit = data + size;
@@ -183,18 +187,11 @@ bool WordBuckets::Cursor::SortNextBucket() {
   const std::size_t b = bucket_++;
   const Bucket& bucket = buckets_.buckets_[b];
   std::size_t n = 0;
-  for (std::size_t c = 0; c < bucket.chunks.size(); ++c) {
-    const char* chunk = bucket.chunks[c].data;
-    const std::size_t used = buckets_.UsedIn(b, c);
-    std::size_t offset = 0;
-    while (offset < used) {
-      const std::string_view word = ReadRecord(chunk + offset);
-      entries_[n++] = SortEntry{LeadingBytes(word.data(), word.size()),
-                                static_cast<std::uint32_t>((c << kOffsetBits) | offset),
-                                static_cast<std::uint32_t>(word.size())};
-      offset = static_cast<std::size_t>(word.data() + word.size() - chunk);
-    }
-  }
+  buckets_.ForEachIn(b, [&](std::size_t c, std::size_t offset, std::string_view word) {
+    entries_[n++] =
+        SortEntry{LeadingBytes(word.data(), word.size()), static_cast<std::uint32_t>((c << kOffsetBits) | offset),
+                  static_cast<std::uint32_t>(word.size())};
+  });
   SortCachedEntries(entries_, entries_ + buckets_.largest_, n, BucketLookup(bucket));
   current_ = &bucket;
   next_ = 0;

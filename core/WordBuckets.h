@@ -12,6 +12,8 @@
 // Which prefixes share a bucket is planned from the words seen so far, so
 // that buckets come out about the same size whatever the alphabet: a run
 // of consecutive prefixes per bucket, which keeps the buckets in order.
+// Should the words come to begin otherwise, the word set plans new buckets
+// from all the words and moves them there (core/WordSet.h).
 //
 // A bucket holds its words as records (core/WordRecord.h) in chunks that
 // grow from 256 bytes to 16 KiB, carved out of large slabs.
@@ -45,8 +47,8 @@ class WordBuckets {
   // 32nd of it.
   explicit WordBuckets(std::size_t memory_limit);
   ~WordBuckets();
-  WordBuckets(const WordBuckets&) = delete;
-  WordBuckets& operator=(const WordBuckets&) = delete;
+  WordBuckets(WordBuckets&&) = default;
+  WordBuckets& operator=(WordBuckets&&) = default;
 
   // How many prefixes there are, and a word's: its first two bytes, its
   // first or none. A one-byte word counts as going on with a zero byte; it
@@ -57,10 +59,14 @@ class WordBuckets {
     return ((std::size_t{p[0]} << 8) | (word.size() > 1 ? p[1] : 0u)) >> prefix_shift_;
   }
 
+  std::size_t bucket_count() const { return bucket_count_; }
+
   // Plans the buckets from how many words have each prefix (prefixes()
   // counts); only before the first Append. Unplanned, each bucket takes as
-  // many prefixes as the next.
-  void Plan(const std::uint32_t* prefix_counts);
+  // many prefixes as the next. Returns the count of the largest bucket.
+  std::size_t Plan(const std::uint32_t* prefix_counts);
+  // Bytes Plan takes from the heap.
+  std::size_t PlanBytes() const { return prefixes() * sizeof(std::uint16_t); }
 
   // Stores a copy of `word` (non-empty). Throws std::bad_alloc when memory
   // runs out, the word or its bucket passes 4 GiB; nothing is stored then.
@@ -86,6 +92,14 @@ class WordBuckets {
   // Words in the largest bucket: sorting needs two entries for each word of
   // one bucket at a time.
   std::size_t largest() const { return largest_; }
+
+  // Calls visit(word) for every word, repeats included, bucket by bucket.
+  template <class Visit>
+  void ForEach(Visit&& visit) const {
+    for (std::size_t b = 0; tails_ && b < bucket_count_; ++b) {
+      ForEachIn(b, [&visit](std::size_t, std::size_t, std::string_view word) { visit(word); });
+    }
+  }
 
   // Frees everything.
   void Clear();
@@ -155,6 +169,20 @@ class WordBuckets {
   static std::string_view WordAt(const Bucket& bucket, std::uint32_t pos);
   // The bytes of chunk `c` of bucket `b` in use.
   std::size_t UsedIn(std::size_t b, std::size_t c) const;
+  // Calls visit(chunk index, offset, word) for every word of bucket `b`.
+  template <class Visit>
+  void ForEachIn(std::size_t b, Visit&& visit) const {
+    const Bucket& bucket = buckets_[b];
+    for (std::size_t c = 0; c < bucket.chunks.size(); ++c) {
+      const char* chunk = bucket.chunks[c].data;
+      const std::size_t used = UsedIn(b, c);
+      for (std::size_t offset = 0; offset < used;) {
+        const std::string_view word = ReadRecord(chunk + offset);
+        visit(c, offset, word);
+        offset = static_cast<std::size_t>(word.data() + word.size() - chunk);
+      }
+    }
+  }
 
   std::unique_ptr<Bucket[]> buckets_;
   std::unique_ptr<Tail[]> tails_;

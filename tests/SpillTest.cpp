@@ -74,6 +74,12 @@ std::vector<std::string> SpillInputs(Generator& gen) {
   inputs.push_back(gen.Join(mixed));
   // Nearly all new words, more than the buckets hold under the larger limits.
   inputs.push_back(gen.Join(gen.Vocabulary(AllWordBytes(), 150000, 12)));
+  // Nearly all new words, Latin and then of high bytes, which the buckets
+  // planned from the first words did not foresee.
+  auto latin_then_high = gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 5000, 10);
+  for (const std::string& word : gen.Vocabulary("\x81\x9a\xb0\xc4\xd6\xe8\xfe", 20000, 8))
+    latin_then_high.push_back(word);
+  inputs.push_back(gen.Join(latin_then_high));
   return inputs;
 }
 

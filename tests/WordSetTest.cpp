@@ -103,6 +103,48 @@ TEST(WordSetTest, AppendingStaysWithinTheLimit) {
   }
 }
 
+TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
+  // Words that begin unlike the words the buckets were planned from must
+  // not pile up in one bucket, whose sort would need an entry for nearly
+  // every word: the set needs hardly more memory than for the same words
+  // shuffled. Shapes: Latin words, then GBK ones; pieces of words of one
+  // first letter each, in ascending order.
+  Generator gen(35);
+  const std::string latin = "abcdefghijklmnopqrstuvwxyz";
+  std::string gbk_lead, gbk_trail;
+  for (int c = 0x81; c <= 0xFE; ++c) gbk_lead += static_cast<char>(c);
+  for (int c = 0x40; c <= 0xFE; ++c) gbk_trail += static_cast<char>(c);
+  std::vector<std::vector<std::string>> shapes(2);
+  for (int i = 0; i < 200000; ++i) shapes[0].push_back(gen.Word(latin, 12));
+  for (int i = 0; i < 800000; ++i) {
+    std::string word;
+    for (std::size_t size = 1 + gen.Below(4); size > 0; --size) word += gen.Word(gbk_lead, 1) + gen.Word(gbk_trail, 1);
+    shapes[0].push_back(word);
+  }
+  for (char first : latin) {
+    for (int i = 0; i < 40000; ++i) shapes[1].push_back(first + gen.Word(latin, 10));
+  }
+  for (std::vector<std::string>& words : shapes) {
+    std::size_t memory[2];
+    for (std::size_t& used : memory) {
+      WordSet set(WordSet::kNoLimit, 64);
+      for (const std::string& word : words) set.Insert(word);
+      EXPECT_TRUE(set.appending());
+      set.Sort();
+      used = set.MemoryUsed();
+      std::shuffle(words.begin(), words.end(), gen.rng());
+    }
+    EXPECT_LT(memory[0], memory[1] + memory[1] / 4);
+  }
+  // Within a limit, where old and new buckets must fit side by side: GBK
+  // words after 30,000 Latin ones under 1 MiB, after 1,000 under 4 MiB; after
+  // 10,000 under 256 KiB, where the new plan does not fit and the set goes
+  // on with the old one.
+  for (auto [latin, limit] : {std::pair{30000, 1u << 20}, {1000, 4u << 20}, {10000, 256u << 10}}) {
+    FillToTheLimit({shapes[0].begin() + 200000 - latin, shapes[0].end()}, limit, 64);
+  }
+}
+
 TEST(WordSetTest, AppendingRefusesAWordOf4GiB) {
   // Buckets note a word's size in 32 bits: a larger word is refused before
   // anything is taken for it, with no limit to refuse it first. The word is
