@@ -86,7 +86,7 @@ std::size_t WordBuckets::SlabGrowthFor(std::size_t chunk_size) const {
 std::size_t WordBuckets::GrowthFor(std::string_view word) const {
   const std::size_t record_size = RecordSize(word.size());
   if (!tails_) {
-    return bucket_count_ * (sizeof(Bucket) + sizeof(Tail)) + (bucket_of_ ? 0 : prefixes() * sizeof(std::uint16_t)) +
+    return bucket_count_ * (sizeof(Bucket) + sizeof(Tail)) + (bucket_of_ ? 0 : PlanBytes()) +
            SlabGrowthFor(std::max(kFirstChunkSize, record_size)) + sizeof(Chunk);
   }
   const std::size_t b = bucket_of_[PrefixOf(word)];
