@@ -291,6 +291,7 @@ bool DistinctWords::Spill() {
       return false;
     }
   }
+  if (set_.appending()) ++stats_.runs_from_buckets;
   set_.Clear();
   run.bytes = sink.bytes;
   AddRunBytes(run.bytes);

@@ -37,12 +37,13 @@ namespace lexset {
 
 // Figures of a job's use of run files, for tests and benchmarks.
 struct SpillStats {
-  std::size_t runs_written = 0;      // runs spilled from memory, stretches and runs made by merging
-  std::size_t merge_passes = 0;      // merges before the last one
-  std::uint64_t bytes_written = 0;   // to run files, in all
-  std::uint64_t peak_run_bytes = 0;  // in run files at one time
-  std::uint64_t bytes_compared = 0;  // by merges, between words of different inputs
-  std::size_t stretches = 0;         // stretches in order written out as they came
+  std::size_t runs_written = 0;       // runs spilled from memory, stretches and runs made by merging
+  std::size_t runs_from_buckets = 0;  // of them, spilled while appending to buckets
+  std::size_t merge_passes = 0;       // merges before the last one
+  std::uint64_t bytes_written = 0;    // to run files, in all
+  std::uint64_t peak_run_bytes = 0;   // in run files at one time
+  std::uint64_t bytes_compared = 0;   // by merges, between words of different inputs
+  std::size_t stretches = 0;          // stretches in order written out as they came
 };
 
 // The result as the job's words reach it, in the internal byte form.

@@ -18,27 +18,36 @@ class WordBuckets::BucketLookup final : public WordLookup {
   const Bucket& bucket_;
 };
 
-WordBuckets::WordBuckets() = default;
+WordBuckets::WordBuckets(std::size_t memory_limit) {
+  bucket_count_ = 1;
+  while (bucket_count_ < kMaxBuckets && bucket_count_ * 2 * 8192 <= memory_limit) bucket_count_ *= 2;
+  prefix_shift_ = bucket_count_ == 1 ? 16 : bucket_count_ <= 256 ? 8 : 0;
+  first_slab_size_ = std::clamp<std::size_t>(memory_limit / 32, kFirstChunkSize, std::size_t{1} << 20);
+  next_slab_size_ = first_slab_size_;
+}
 WordBuckets::~WordBuckets() = default;
 
-void WordBuckets::Plan(const std::size_t* prefix_counts) {
-  std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[kPrefixes]);
+std::size_t WordBuckets::Plan(const std::uint32_t* prefix_counts) {
+  std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[prefixes()]);
   std::size_t total = 0;
-  for (std::size_t p = 0; p < kPrefixes; ++p) total += prefix_counts[p];
-  const std::size_t share = std::max<std::size_t>(1, total / kBuckets);
+  for (std::size_t p = 0; p < prefixes(); ++p) total += prefix_counts[p];
+  const std::size_t share = std::max<std::size_t>(1, total / bucket_count_);
   // A bucket closes once it holds its share; one prefix is never split.
   std::size_t bucket = 0;
   std::size_t in_bucket = 0;
-  for (std::size_t p = 0; p < kPrefixes; ++p) {
-    if (in_bucket >= share && bucket + 1 < kBuckets) {
+  std::size_t largest = 0;
+  for (std::size_t p = 0; p < prefixes(); ++p) {
+    if (in_bucket >= share && bucket + 1 < bucket_count_) {
       ++bucket;
       in_bucket = 0;
     }
     bucket_of[p] = static_cast<std::uint16_t>(bucket);
     in_bucket += prefix_counts[p];
+    largest = std::max(largest, in_bucket);
   }
   bucket_of_ = std::move(bucket_of);
-  reserved_ += kPrefixes * sizeof(std::uint16_t);
+  reserved_ += PlanBytes();
+  return largest;
 }
 
 // Chunks double as the bucket fills, so that tens of thousands of small
@@ -53,41 +62,58 @@ std::size_t WordBuckets::NextChunkSize(const Bucket& bucket, const Tail& tail, s
   return std::max(size, record_size);
 }
 
+// Lists grow by doubling, so that a bucket of a million chunks is not
+// copied a million times.
+template <class T>
+std::size_t WordBuckets::ListGrowthFor(const std::vector<T>& list) {
+  return list.size() < list.capacity() ? 0 : std::max<std::size_t>(1, 2 * list.capacity()) * sizeof(T);
+}
+
+template <class T>
+void WordBuckets::MakeRoomInList(std::vector<T>& list) {
+  if (list.size() < list.capacity()) return;
+  const std::size_t before = list.capacity();
+  list.reserve(std::max<std::size_t>(1, 2 * before));
+  reserved_ += (list.capacity() - before) * sizeof(T);
+}
+
 std::size_t WordBuckets::SlabGrowthFor(std::size_t chunk_size) const {
-  if (chunk_size > kMaxChunkSize) return chunk_size;
+  if (chunk_size > kMaxChunkSize) return chunk_size + ListGrowthFor(slabs_);
   if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) >= chunk_size) return 0;
-  return next_slab_size_;
+  return std::max(next_slab_size_, chunk_size) + ListGrowthFor(slabs_);
 }
 
 std::size_t WordBuckets::GrowthFor(std::string_view word) const {
   const std::size_t record_size = RecordSize(word.size());
   if (!tails_) {
-    return kBuckets * (sizeof(Bucket) + sizeof(Tail)) + (bucket_of_ ? 0 : kPrefixes * sizeof(std::uint16_t)) +
+    return bucket_count_ * (sizeof(Bucket) + sizeof(Tail)) + (bucket_of_ ? 0 : PlanBytes()) +
            SlabGrowthFor(std::max(kFirstChunkSize, record_size)) + sizeof(Chunk);
   }
   const std::size_t b = bucket_of_[PrefixOf(word)];
   if (static_cast<std::size_t>(tails_[b].limit - tails_[b].cursor) >= record_size) return 0;
   // The chunk list may have to grow too.
-  return SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size)) + (buckets_[b].chunks.size() + 1) * sizeof(Chunk);
+  return SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size)) + ListGrowthFor(buckets_[b].chunks);
 }
 
 char* WordBuckets::TakeChunk(std::size_t size) {
   if (size > kMaxChunkSize) {
-    slabs_.reserve(slabs_.size() + 1);
+    MakeRoomInList(slabs_);
     slabs_.emplace_back(new char[size]);
     reserved_ += size;
     return slabs_.back().get();
   }
   if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) < size) {
-    slabs_.reserve(slabs_.size() + 1);
-    std::unique_ptr<char[]> slab(new char[next_slab_size_]);
+    MakeRoomInList(slabs_);
+    // A first slab smaller than the largest chunk makes way for one.
+    const std::size_t slab_size = std::max(next_slab_size_, size);
+    std::unique_ptr<char[]> slab(new char[slab_size]);
     // Sorting a bucket reads its words in any order.
-    PreferLargePages(slab.get(), next_slab_size_);
+    PreferLargePages(slab.get(), slab_size);
     slab_cursor_ = slab.get();
-    slab_limit_ = slab.get() + next_slab_size_;
-    reserved_ += next_slab_size_;
+    slab_limit_ = slab.get() + slab_size;
+    reserved_ += slab_size;
     slabs_.push_back(std::move(slab));
-    next_slab_size_ = std::min(kLargeBlockSize, next_slab_size_ * 2);
+    next_slab_size_ = std::min(kLargeBlockSize, slab_size * 2);
   }
   char* chunk = slab_cursor_;
   slab_cursor_ += size;
@@ -95,30 +121,34 @@ char* WordBuckets::TakeChunk(std::size_t size) {
 }
 
 void WordBuckets::Append(std::string_view word) {
+  // A chunk's bytes and a sort entry's size are 32-bit, and a record's
+  // length takes at most five bytes below 4 GiB.
+  if (word.size() > UINT32_MAX - 5) throw std::bad_alloc();
   if (!tails_) {
     if (!bucket_of_) {
-      std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[kPrefixes]);
-      for (std::size_t p = 0; p < kPrefixes; ++p) bucket_of[p] = static_cast<std::uint16_t>(p >> 4);
+      std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[prefixes()]);
+      for (std::size_t p = 0; p < prefixes(); ++p) {
+        bucket_of[p] = static_cast<std::uint16_t>(p * bucket_count_ / prefixes());
+      }
       bucket_of_ = std::move(bucket_of);
-      reserved_ += kPrefixes * sizeof(std::uint16_t);
+      reserved_ += PlanBytes();
     }
-    std::unique_ptr<Bucket[]> buckets(new Bucket[kBuckets]);
-    tails_.reset(new Tail[kBuckets]);
+    std::unique_ptr<Bucket[]> buckets(new Bucket[bucket_count_]);
+    tails_.reset(new Tail[bucket_count_]);
     buckets_ = std::move(buckets);
-    reserved_ += kBuckets * (sizeof(Bucket) + sizeof(Tail));
+    reserved_ += bucket_count_ * (sizeof(Bucket) + sizeof(Tail));
   }
+  const std::size_t record_size = RecordSize(word.size());
   const std::size_t b = bucket_of_[PrefixOf(word)];
   Bucket& bucket = buckets_[b];
   Tail& tail = tails_[b];
-  const std::size_t record_size = RecordSize(word.size());
   if (static_cast<std::size_t>(tail.limit - tail.cursor) < record_size) {
     if (bucket.chunks.size() >= kMaxChunks || tail.count >= UINT32_MAX) throw std::bad_alloc();
     const std::size_t size = NextChunkSize(bucket, tail, record_size);
-    const std::size_t before = bucket.chunks.capacity();
-    bucket.chunks.reserve(bucket.chunks.size() + 1);
-    reserved_ += (bucket.chunks.capacity() - before) * sizeof(Chunk);
+    MakeRoomInList(bucket.chunks);
     char* data = TakeChunk(size);
-    if (!bucket.chunks.empty()) bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
+    if (!bucket.chunks.empty())
+      bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
     bucket.chunks.push_back(Chunk{data, 0});
     tail.cursor = data;
     tail.limit = data + size;
@@ -145,30 +175,23 @@ void WordBuckets::Clear() {
   slabs_.clear();
   slabs_.shrink_to_fit();
   slab_cursor_ = slab_limit_ = nullptr;
-  next_slab_size_ = kFirstSlabSize;
+  next_slab_size_ = first_slab_size_;
   reserved_ = 0;
   largest_ = 0;
 }
 
 bool WordBuckets::Cursor::SortNextBucket() {
   if (!buckets_.tails_) return false;
-  while (bucket_ < kBuckets && buckets_.tails_[bucket_].count == 0) ++bucket_;
-  if (bucket_ == kBuckets) return false;
+  while (bucket_ < buckets_.bucket_count_ && buckets_.tails_[bucket_].count == 0) ++bucket_;
+  if (bucket_ == buckets_.bucket_count_) return false;
   const std::size_t b = bucket_++;
   const Bucket& bucket = buckets_.buckets_[b];
   std::size_t n = 0;
-  for (std::size_t c = 0; c < bucket.chunks.size(); ++c) {
-    const char* chunk = bucket.chunks[c].data;
-    const std::size_t used = buckets_.UsedIn(b, c);
-    std::size_t offset = 0;
-    while (offset < used) {
-      const std::string_view word = ReadRecord(chunk + offset);
-      entries_[n++] = SortEntry{LeadingBytes(word.data(), word.size()),
-                                static_cast<std::uint32_t>((c << kOffsetBits) | offset),
-                                static_cast<std::uint32_t>(word.size())};
-      offset = static_cast<std::size_t>(word.data() + word.size() - chunk);
-    }
-  }
+  buckets_.ForEachIn(b, [&](std::size_t c, std::size_t offset, std::string_view word) {
+    entries_[n++] =
+        SortEntry{LeadingBytes(word.data(), word.size()), static_cast<std::uint32_t>((c << kOffsetBits) | offset),
+                  static_cast<std::uint32_t>(word.size())};
+  });
   SortCachedEntries(entries_, entries_ + buckets_.largest_, n, BucketLookup(bucket));
   current_ = &bucket;
   next_ = 0;

@@ -12,7 +12,8 @@ namespace lexset {
 WordSet::WordSet(std::size_t memory_limit, std::size_t give_up_hashing_from)
     : limit_(memory_limit),
       ordered_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
-      hashed_(std::min(WordArena::kFirstBlockSize, memory_limit / 8), memory_limit, give_up_hashing_from) {}
+      hashed_(std::min(WordArena::kFirstBlockSize, memory_limit / 8), memory_limit, give_up_hashing_from),
+      buckets_(memory_limit) {}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
@@ -27,18 +28,20 @@ void WordSet::CheckRoomInOrder(std::size_t size) {
   if (ordered_.BytesReserved() + ordered_.GrowthFor(size) > limit_) throw std::bad_alloc();
 }
 
-void WordSet::CheckBucketRoomFor(std::string_view word, std::size_t also_held) {
-  words_allowed_ = 0;
-  if (limit_ == kNoLimit) {
-    words_allowed_ = kNoLimit;
-    return;
-  }
-  const std::size_t words = also_held + buckets_.BytesReserved() + buckets_.GrowthFor(word);
+std::size_t WordSet::BucketRoomFor(const WordBuckets& into, std::string_view word, std::size_t also_held) const {
+  if (limit_ == kNoLimit) return kNoLimit;
+  const std::size_t words = also_held + into.BytesReserved() + into.GrowthFor(word);
   if (words > limit_) throw std::bad_alloc();
   const std::size_t room = (limit_ - words) / (2 * sizeof(SortEntry));
-  if (buckets_.largest() >= room) throw std::bad_alloc();
-  // Until a bucket passes this many words or a chunk is needed, words fit.
-  words_allowed_ = room;
+  if (into.largest() >= room) throw std::bad_alloc();
+  return room;
+}
+
+void WordSet::AppendWithin(WordBuckets& into, std::string_view word, std::size_t also_held, std::size_t& allowed) {
+  if (into.TryAppend(word, allowed)) return;
+  allowed = 0;
+  allowed = BucketRoomFor(into, word, also_held);
+  into.Append(word);
 }
 
 std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count) {
@@ -90,15 +93,26 @@ bool WordSet::InsertInOrder(std::string_view word) {
   return true;
 }
 
+// Words that fit the chunk of their bucket are stored at once; the others
+// check the room, and whether the buckets are to be planned again.
 void WordSet::Append(std::string_view word) {
-  AppendToBuckets(word);
+  if (!buckets_.TryAppend(word, words_allowed_)) {
+    if (count_ >= replan_from_ && buckets_.largest() > ReplanThreshold()) Replan();
+    words_allowed_ = 0;
+    words_allowed_ = BucketRoomFor(buckets_, word);
+    if (count_ >= replan_from_) words_allowed_ = std::min(words_allowed_, ReplanThreshold());
+    buckets_.Append(word);
+  }
   ++count_;
 }
 
-void WordSet::AppendToBuckets(std::string_view word, std::size_t also_held) {
-  if (buckets_.TryAppend(word, words_allowed_)) return;
-  CheckBucketRoomFor(word, also_held);
-  buckets_.Append(word);
+// A bucket may grow to a few times the average, and beyond that by a
+// floor that keeps small sets from being planned again and again: 4096
+// words, whose sort stays in the cache, or fewer under a small limit, so
+// that their entries take at most a 32nd of it.
+std::size_t WordSet::ReplanThreshold() const {
+  const std::size_t floor = std::min<std::size_t>(4096, limit_ / (32 * 2 * sizeof(SortEntry)));
+  return 4 * (count_ / buckets_.bucket_count()) + floor;
 }
 
 // Moves the words stored so far, all in order, into the hash table. If the
@@ -118,25 +132,55 @@ void WordSet::StartHashing() {
   mode_ = Mode::kHashing;
 }
 
-// The words move in storage order, so the arena is read sequentially. Both
-// hold the words while they move; should that not fit the limit, the set
-// stays as it was and throws std::bad_alloc.
+template <class ForEachWord>
+bool WordSet::MoveIntoPlanned(WordBuckets& into, ForEachWord for_each_word, std::size_t held,
+                              std::size_t largest_allowed) {
+  const std::size_t counts_bytes = into.prefixes() * sizeof(std::uint32_t);
+  if (limit_ != kNoLimit && held + counts_bytes + into.PlanBytes() > limit_) throw std::bad_alloc();
+  std::vector<std::uint32_t> counts(into.prefixes());
+  for_each_word([&](std::string_view word) { ++counts[into.PrefixOf(word)]; });
+  if (into.Plan(counts.data()) > largest_allowed) return false;
+  std::size_t allowed = 0;
+  for_each_word([&](std::string_view word) { AppendWithin(into, word, held + counts_bytes, allowed); });
+  return true;
+}
+
+// The words so far show how the words to come begin. They move in storage
+// order, so the arena is read sequentially. Both hold the words while they
+// move; should that not fit the limit, the set stays as it was and throws
+// std::bad_alloc.
 void WordSet::StartAppending() {
-  const std::size_t held = hashed_.MemoryUsed();
-  try {
-    // The words so far show how the words to come begin.
-    std::vector<std::size_t> prefix_counts(WordBuckets::kPrefixes);
-    hashed_.ForEach([&](std::string_view word) { ++prefix_counts[WordBuckets::PrefixOf(word)]; });
-    buckets_.Plan(prefix_counts.data());
-    hashed_.ForEach([&](std::string_view word) { AppendToBuckets(word, held); });
-  } catch (const std::bad_alloc&) {
-    buckets_.Clear();
-    words_allowed_ = 0;
-    throw;
-  }
+  WordBuckets planned(limit_);
+  const auto each_hashed_word = [this](auto&& visit) { hashed_.ForEach(visit); };
+  MoveIntoPlanned(planned, each_hashed_word, hashed_.MemoryUsed(), kNoLimit);
+  buckets_ = std::move(planned);
   hashed_.Clear();
   words_allowed_ = 0;
+  replan_from_ = count_ + count_ / 2;
   mode_ = Mode::kAppending;
+}
+
+// Words that begin unlike those the buckets were planned from pile up in
+// the few buckets around their prefixes. The buckets are planned again
+// from all the words so far, and the words move, where that at least
+// halves the largest bucket (one prefix is never split). Not tried again
+// before the words grow by half, or double after a plan that did not pay
+// or fit: every word moves a few times at most. Old and new buckets are
+// held side by side while the words move; should that not fit the limit,
+// the plan stays as it is rather than the set spilling at once: the room
+// check refuses a word once the largest bucket's sort no longer fits, so
+// the run holds as many words as the limit allows either way.
+void WordSet::Replan() {
+  replan_from_ = 2 * count_;
+  WordBuckets planned(limit_);
+  const auto each_word = [this](auto&& visit) { buckets_.ForEach(visit); };
+  try {
+    if (!MoveIntoPlanned(planned, each_word, buckets_.BytesReserved(), buckets_.largest() / 2)) return;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  buckets_ = std::move(planned);
+  replan_from_ = count_ + count_ / 2;
 }
 
 void WordSet::Sort() {
@@ -158,6 +202,7 @@ void WordSet::Clear() {
   bucket_entries_size_ = 0;
   count_ = 0;
   words_allowed_ = 0;
+  replan_from_ = 0;
   mode_ = Mode::kInOrder;
   is_sorted_ = false;
 }

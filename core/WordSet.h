@@ -74,6 +74,8 @@ class WordSet {
   // Whether the words came in ascending order; their lines are then ready as
   // they stand for ForEachOrderedBlock.
   bool in_order() const { return mode_ == Mode::kInOrder; }
+  // Whether hashing was given up and the words go to buckets.
+  bool appending() const { return mode_ == Mode::kAppending; }
   // Calls write(data, size) with the lines of the words, each word followed
   // by CR LF, in a few large blocks; only while in_order().
   template <class Write>
@@ -134,18 +136,33 @@ class WordSet {
 
   bool InsertInOrder(std::string_view word);
   void Append(std::string_view word);
-  // Stores a word in the buckets within the limit, counting `also_held`
-  // bytes held besides them; throws std::bad_alloc where it would pass it.
-  void AppendToBuckets(std::string_view word, std::size_t also_held = 0);
   // Moves the ordered words into the hash table, to hash from now on.
   void StartHashing();
   // Moves the hashed words into buckets, to append from now on.
   void StartAppending();
+  // Plans the buckets again from the words so far and moves them, where
+  // that pays and fits.
+  void Replan();
+  // The largest bucket's words from which a new plan is worth trying.
+  std::size_t ReplanThreshold() const;
+  // Plans `into` (empty) from the words `for_each_word` visits and moves
+  // them into it within the limit, with `held` bytes held besides. Returns
+  // false, moving nothing, if its largest bucket would hold more than
+  // `largest_allowed` words; throws std::bad_alloc where it would pass
+  // the limit.
+  template <class ForEachWord>
+  bool MoveIntoPlanned(WordBuckets& into, ForEachWord for_each_word, std::size_t held, std::size_t largest_allowed);
+  // Stores a word in `into` within the limit, counting `also_held` bytes
+  // held besides; `allowed` keeps the words its largest bucket may reach
+  // before the room is counted again. Throws std::bad_alloc where the word
+  // would pass the limit.
+  void AppendWithin(WordBuckets& into, std::string_view word, std::size_t also_held, std::size_t& allowed);
   // Throws std::bad_alloc unless another ordered word of `size` bytes fits.
   void CheckRoomInOrder(std::size_t size);
   // The same for buckets, where the sort needs two entries for each word
-  // of the largest bucket; `also_held` counts memory held besides.
-  void CheckBucketRoomFor(std::string_view word, std::size_t also_held = 0);
+  // of the largest bucket; `also_held` counts memory held besides. Returns
+  // the words the largest bucket may reach before a chunk is needed.
+  std::size_t BucketRoomFor(const WordBuckets& into, std::string_view word, std::size_t also_held = 0) const;
 
   std::size_t limit_;
   OrderedText ordered_;  // in order
@@ -153,8 +170,10 @@ class WordSet {
   WordBuckets buckets_;  // appending
   std::size_t count_ = 0;
   // Appending: words of the largest bucket that fit the limit with the
-  // buckets as they are.
+  // buckets as they are, and below the threshold of a new plan.
   std::size_t words_allowed_ = 0;
+  // Appending: the words from which the buckets may be planned again.
+  std::size_t replan_from_ = 0;
   Mode mode_ = Mode::kInOrder;
   bool is_sorted_ = false;
   // After Sort, appending: room for the largest bucket's entries, twice,

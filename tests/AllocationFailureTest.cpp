@@ -5,6 +5,7 @@
 // run must either complete (when the failure came while words could go to a
 // run file) or report that memory ran out and leave the result exactly as it
 // was; never leave a temporary file; and not stop the next job from working.
+// It also counts allocations, where their number tells how a store grows.
 //
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "core/TidyJob.h"
+#include "core/WordSet.h"
 #include "tests/TestSupport.h"
 #include "tests/WordListGenerator.h"
 
@@ -22,8 +24,10 @@ namespace {
 
 // The allocation that fails: 1 is the next one; 0 means none fails.
 long g_fail_in = 0;
+long g_allocations = 0;
 
 void* Allocate(std::size_t size) {
+  ++g_allocations;
   if (g_fail_in > 0 && --g_fail_in == 0) throw std::bad_alloc();
   if (void* p = std::malloc(size != 0 ? size : 1)) return p;
   throw std::bad_alloc();
@@ -84,6 +88,26 @@ TEST(AllocationFailureTest, EveryAllocationOfAJob) {
     EXPECT_GT(reported, 10);
     EXPECT_GT(recovered, 0);
   }
+}
+
+TEST(AllocationCountTest, BucketListsGrowGeometrically) {
+  // Words of one prefix fill one bucket, chunk after chunk, and words larger
+  // than a chunk each take a block of their own: the lists of chunks and
+  // of blocks must grow by doubling, not by one at a time.
+  Generator gen(40);
+  WordSet set(WordSet::kNoLimit, 64);
+  for (const std::string& word : gen.Vocabulary("abcdefghij", 1000, 10)) set.Insert(word);
+  ASSERT_TRUE(set.appending());
+  std::vector<std::string> words;
+  for (int i = 0; i < 200000; ++i) words.push_back("ht" + gen.Word("abcdefghij", 120));
+  constexpr long kLargeWords = 300;
+  for (long i = 0; i < kLargeWords; ++i)
+    words.push_back("ht" + gen.Word("abcdefghij", 40000) + std::string(20000, 'x'));
+  const long before = g_allocations;
+  for (const std::string& word : words) set.Insert(word);
+  // A block for each large word, and a few dozen more as the slabs and the
+  // lists double.
+  EXPECT_LT(g_allocations - before, kLargeWords + 60);
 }
 
 }  // namespace

@@ -227,8 +227,10 @@ TEST(DifferentialTest, NearlyAllNewThenRepeats) {
   // buckets planned from the words so far; the repeats that come after must
   // still be dropped, wherever they sort. Each shape reaches other corners
   // of the buckets: a few prefixes, every byte value (words of one byte
-  // among them), and words that begin unlike those the plan was made from,
-  // long ones that need a chunk of their own and thousands of one prefix.
+  // among them), and words that begin unlike those the plan was made from
+  // (the buckets are planned again, or not where one prefix outgrows the
+  // rest), long ones that need a chunk of their own and thousands of one
+  // prefix.
   Generator gen(9);
   const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789";
   for (int shape = 0; shape < 3; ++shape) {

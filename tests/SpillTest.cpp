@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -79,20 +80,31 @@ std::vector<std::string> SpillInputs(Generator& gen) {
     for (std::size_t i = piece; i < dealt.size(); i += 3) pieces += dealt[i] + "\n";
   }
   inputs.push_back(pieces + gen.Join(gen.Vocabulary("abcdefgh", 500, 10)));
+  // Nearly all new words, Latin and then of high bytes, which the buckets
+  // planned from the first words did not foresee.
+  auto latin_then_high = gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 5000, 10);
+  for (const std::string& word : gen.Vocabulary("\x81\x9a\xb0\xc4\xd6\xe8\xfe", 20000, 8))
+    latin_then_high.push_back(word);
+  inputs.push_back(gen.Join(latin_then_high));
   return inputs;
 }
 
 TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
   Generator gen(11);
-  for (const std::string& input : SpillInputs(gen)) {
+  constexpr std::size_t kLimits[] = {2048, 4096, 16384, 65536, 1 << 20};
+  std::size_t runs_from_buckets[std::size(kLimits)] = {};
+  const std::vector<std::string> inputs = SpillInputs(gen);
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::string& input = inputs[i];
     const std::string expected = ReferenceTidy(input);
-    for (std::size_t limit : {2048u, 4096u, 16384u, 65536u, 1u << 20}) {
+    for (std::size_t l = 0; l < std::size(kLimits); ++l) {
+      const std::size_t limit = kLimits[l];
       MemoryRunStorage storage;
-      // Half the time the set gives up hashing early and spills buckets,
-      // and half the time a few words in order make a stretch.
+      // Every other time the set gives up hashing early and spills buckets,
+      // and every third a few words in order make a stretch.
       JobOptions options;
-      if (gen.Below(2) == 0) options.give_up_hashing_from = 64;
-      if (gen.Below(2) == 0) options.stretch_from = 1 + gen.Below(50);
+      if ((i + l) % 2 == 0) options.give_up_hashing_from = 64;
+      if ((i + l) % 3 == 0) options.stretch_from = 1 + gen.Below(50);
       const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), options, gen.Below(2) == 0);
       ASSERT_EQ(spilled.status, JobStatus::kCompleted) << "limit " << limit;
       ASSERT_EQ(spilled.bytes, expected) << "limit " << limit;
@@ -102,8 +114,12 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
       if (limit <= 16384 && expected.size() > 4 * limit && spilled.stats.stretches == 0) {
         EXPECT_GT(spilled.stats.runs_written, 2u) << "limit " << limit;
       }
+      runs_from_buckets[l] += spilled.stats.runs_from_buckets;
     }
   }
+  // The buckets' tables shrink with the limit, so that buckets spill too,
+  // from 4 KiB on (2 KiB holds too few words to give up hashing for them).
+  for (std::size_t l = 1; l < std::size(kLimits); ++l) EXPECT_GT(runs_from_buckets[l], 0u) << "limit " << kLimits[l];
 }
 
 TEST(SpillTest, ManyRunsMergeInPasses) {

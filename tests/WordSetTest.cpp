@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "core/WordSet.h"
 #include "tests/WordListGenerator.h"
 
@@ -20,9 +24,10 @@ namespace {
 
 // Inserts `words` one at a time until the set refuses one; checks the
 // memory after every word and after sorting, and that the set then holds
-// exactly the words it took.
-void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit) {
-  WordSet set(limit);
+// exactly the words it took. Tells whether the set was appending then.
+void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit,
+                    std::size_t give_up_hashing_from = WordSet::kGiveUpHashingFrom, bool* appending = nullptr) {
+  WordSet set(limit, give_up_hashing_from);
   std::set<std::string> taken;
   std::size_t refused_at = words.size();
   for (std::size_t i = 0; i < words.size(); ++i) {
@@ -35,6 +40,7 @@ void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit) {
     ASSERT_LE(set.MemoryUsed(), limit) << "after word " << i;
   }
   ASSERT_LT(refused_at, words.size()) << "the limit was never reached";
+  if (appending != nullptr) *appending = set.appending();
   set.Sort();
   EXPECT_LE(set.MemoryUsed(), limit);
   std::vector<std::string> held;
@@ -72,12 +78,94 @@ TEST(WordSetTest, OrderBreakingLateStaysWithinTheLimit) {
 TEST(WordSetTest, AppendingStaysWithinTheLimit) {
   // A million and a half new words make the set give up hashing and move
   // them into buckets, which must fit beside the table; long words then
-  // fill the buckets. Under 32 MiB the set refuses a word about where the
-  // words move, under 48 MiB only among the long words.
+  // fill the buckets. Under 48 MiB the set refuses the word at which the
+  // words would move, under 64 MiB only one of the long words.
   Generator gen(33);
-  auto words = gen.Vocabulary("abcdefghijklmnopqrstuvwxyz", 1600000, 10);
-  for (int i = 0; i < 60000; ++i) words.push_back(gen.Word("abcdefghijklmnopqrstuvwxyz", 4000));
-  for (std::size_t limit : {std::size_t{32} << 20, std::size_t{48} << 20}) FillToTheLimit(words, limit);
+  std::vector<std::string> words;
+  for (int i = 0; i < 1600000; ++i) {
+    // Five letters or more: hardly a repeat, so that the table fills.
+    std::string word(5 + gen.Below(6), 'a');
+    for (char& c : word) c = static_cast<char>('a' + gen.Below(26));
+    words.push_back(word);
+  }
+  for (int i = 0; i < 30000; ++i) words.push_back(gen.Word("abcdefghijklmnopqrstuvwxyz", 4000));
+  bool appending = true;
+  FillToTheLimit(words, std::size_t{48} << 20, WordSet::kGiveUpHashingFrom, &appending);
+  EXPECT_FALSE(appending);
+  FillToTheLimit(words, std::size_t{64} << 20, WordSet::kGiveUpHashingFrom, &appending);
+  EXPECT_TRUE(appending);
+  // Under small limits the buckets' tables shrink: one bucket, 2 by the
+  // first byte, 128 by the first byte, 512 by the first two.
+  words.resize(300000);
+  for (std::size_t limit : {4096u, 16384u, 1u << 20, 4u << 20}) {
+    FillToTheLimit(words, limit, 64, &appending);
+    EXPECT_TRUE(appending) << limit;
+  }
+}
+
+TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
+  // Words that begin unlike the words the buckets were planned from must
+  // not pile up in one bucket, whose sort would need an entry for nearly
+  // every word: the set needs hardly more memory than for the same words
+  // shuffled. Shapes: Latin words, then GBK ones; pieces of words of one
+  // first letter each, in ascending order.
+  Generator gen(35);
+  const std::string latin = "abcdefghijklmnopqrstuvwxyz";
+  std::string gbk_lead, gbk_trail;
+  for (int c = 0x81; c <= 0xFE; ++c) gbk_lead += static_cast<char>(c);
+  for (int c = 0x40; c <= 0xFE; ++c) gbk_trail += static_cast<char>(c);
+  std::vector<std::vector<std::string>> shapes(2);
+  for (int i = 0; i < 200000; ++i) shapes[0].push_back(gen.Word(latin, 12));
+  for (int i = 0; i < 800000; ++i) {
+    std::string word;
+    for (std::size_t size = 1 + gen.Below(4); size > 0; --size) word += gen.Word(gbk_lead, 1) + gen.Word(gbk_trail, 1);
+    shapes[0].push_back(word);
+  }
+  for (char first : latin) {
+    for (int i = 0; i < 40000; ++i) shapes[1].push_back(first + gen.Word(latin, 10));
+  }
+  for (std::vector<std::string>& words : shapes) {
+    std::size_t memory[2];
+    for (std::size_t& used : memory) {
+      WordSet set(WordSet::kNoLimit, 64);
+      for (const std::string& word : words) set.Insert(word);
+      EXPECT_TRUE(set.appending());
+      set.Sort();
+      used = set.MemoryUsed();
+      std::shuffle(words.begin(), words.end(), gen.rng());
+    }
+    EXPECT_LT(memory[0], memory[1] + memory[1] / 4);
+  }
+  // Within a limit, where old and new buckets must fit side by side: GBK
+  // words after 30,000 Latin ones under 1 MiB, after 1,000 under 4 MiB; after
+  // 10,000 under 256 KiB, where the new plan does not fit and the set goes
+  // on with the old one.
+  for (auto [latin, limit] : {std::pair{30000, 1u << 20}, {1000, 4u << 20}, {10000, 256u << 10}}) {
+    FillToTheLimit({shapes[0].begin() + 200000 - latin, shapes[0].end()}, limit, 64);
+  }
+}
+
+TEST(WordSetTest, AppendingRefusesAWordOf4GiB) {
+  // Buckets note a word's size in 32 bits: a larger word is refused before
+  // anything is taken for it, with no limit to refuse it first. The word is
+  // a read-only mapping of zero pages, which costs no memory.
+#if defined(__linux__)
+  if (sizeof(std::size_t) < 8) GTEST_SKIP() << "no word of 4 GiB in a 32-bit process";
+  const std::size_t size = (std::size_t{1} << 32) + 1;
+  void* zeros = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(zeros, MAP_FAILED);
+  Generator gen(34);
+  WordSet set(WordSet::kNoLimit, 64);
+  for (const std::string& word : gen.Vocabulary("abcdefghij", 1000, 10)) set.Insert(word);
+  ASSERT_TRUE(set.appending());
+  const std::size_t memory = set.MemoryUsed();
+  const std::string_view huge(static_cast<const char*>(zeros), size);
+  EXPECT_EQ(set.InsertMany(&huge, 1), 0u);
+  EXPECT_EQ(set.MemoryUsed(), memory);
+  munmap(zeros, size);
+#else
+  GTEST_SKIP() << "needs a mapping of zero pages";
+#endif
 }
 
 }  // namespace
