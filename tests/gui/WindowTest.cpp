@@ -460,5 +460,24 @@ TEST(AboutTest, SystemMenuEntryShowsTheBox) {
   EXPECT_TRUE(app.Running());
 }
 
+// Dialogs open in the middle of what they belong to: the window in the
+// work area of the screen, the About box over the window. Halves are
+// rounded, so the middles agree to a pixel.
+TEST(AboutTest, TheWindowOpensCentredAndTheBoxOverIt) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  RECT area, window, about;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));
+  GetWindowRect(app.dialog(), &window);
+  EXPECT_NEAR(window.left + window.right, area.left + area.right, 2);
+  EXPECT_NEAR(window.top + window.bottom, area.top + area.bottom, 2);
+  PostMessageA(app.dialog(), WM_SYSCOMMAND, IDM_ABOUT, 0);
+  const HWND box = WaitForAbout(app);
+  ASSERT_NE(box, nullptr);
+  GetWindowRect(box, &about);
+  EXPECT_NEAR(about.left + about.right, window.left + window.right, 2);
+  EXPECT_NEAR(about.top + about.bottom, window.top + window.bottom, 2);
+}
+
 }  // namespace
 }  // namespace gui

@@ -123,8 +123,23 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   return handled;
 }
 
+// A dialog that its initialisation neither moved nor showed opens in the
+// middle of its owner, or of the screen, as the framework's dialogs do; the
+// template's position (the top left corner) is only a default.
+BOOL CDialog::InitDialog() {
+  RECT before;
+  GetWindowRect(&before);
+  const BOOL result = OnInitDialog();
+  RECT after;
+  GetWindowRect(&after);
+  if ((GetStyle() & (WS_VISIBLE | WS_CHILD)) == 0 && after.left == before.left && after.top == before.top) {
+    CenterWindow();
+  }
+  return result;
+}
+
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) return OnInitDialog();
+  if (message == WM_INITDIALOG) return InitDialog();
 
   m_defaultRequested = false;
   LRESULT result = 0;

@@ -29,6 +29,13 @@ class CWnd : public CCmdTarget {
   // Lets the shell drop files on the window, as WM_DROPFILES.
   void DragAcceptFiles(BOOL bAccept = TRUE) const { ::DragAcceptFiles(m_hWnd, bAccept); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+  void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
+  // Moves the window to the middle of `pAlternateOwner`, or else of its
+  // owner, or, with neither, or one that is hidden or minimised, of the work
+  // area of its monitor (the screen less the taskbar); always wholly inside
+  // that work area.
+  void CenterWindow(CWnd* pAlternateOwner = nullptr);
   int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const { return ::MessageBoxA(m_hWnd, text, caption, type); }
   // The window's system menu, or null if it has none. With bRevert the menu
   // is reset to the system's and null is returned.
