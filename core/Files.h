@@ -93,6 +93,10 @@ class StandardOutput final : public ByteSink {
   std::string error_;
 };
 
+// Whether there is a file or folder at `path`; false only when the system
+// says there is none.
+bool PathExists(const std::string& path);
+
 // The system's folder for temporary files, with its last separator.
 std::string TemporaryFolder();
 

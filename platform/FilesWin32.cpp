@@ -356,6 +356,14 @@ bool StandardOutput::Write(const char* data, std::size_t size) {
   return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &error_);
 }
 
+bool PathExists(const std::string& path) {
+  std::wstring system_path;
+  if (UserPath(path, &system_path) != ERROR_SUCCESS) return false;  // no file can have that name
+  if (GetFileAttributesW(system_path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
+}
+
 std::string TemporaryFolder() {
   char folder[MAX_PATH + 1];
   const DWORD size = GetTempPathA(sizeof folder, folder);
