@@ -1,7 +1,8 @@
 # The project's Wine settings, shared by the tests and the run command.
 # Source it from bash, then call `lexset_wine win32` or `lexset_wine win64`
-# to choose the Wine of that Windows build, and lexset_wine_prefix to make
-# its prefix on first use.
+# to choose the Wine of that Windows build (`lexset_wine win64 1252` for a
+# system whose ANSI code page is 1252), and lexset_wine_prefix to make its
+# prefix on first use.
 
 LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -15,8 +16,25 @@ export LC_ALL=zh_CN.UTF-8
 # Sets the Wine variables for the programs of build ARCH: the 32-bit
 # product runs under the 32-bit loader in a WINEARCH=win32 prefix of its
 # own, the 64-bit build under the 64-bit loader. Both loaders are called
-# directly: Debian keeps them off PATH.
+# directly: Debian keeps them off PATH. With CODE_PAGE 1252 the programs
+# run as on an English Windows, in a prefix of its own: Wine takes the ANSI
+# code page from the locale, and C.UTF-8 gives 1252.
+#   lexset_wine ARCH [CODE_PAGE]
 lexset_wine() {
+  case ${2:-936} in
+    936)
+      export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+      local prefix_name=wineprefix-$1
+      ;;
+    1252)
+      export LANG=C.UTF-8 LC_ALL=C.UTF-8
+      local prefix_name=wineprefix-$1-cp1252
+      ;;
+    *)
+      echo "wine-env: no locale for code page '$2' (936 or 1252)" >&2
+      return 2
+      ;;
+  esac
   case $1 in
     win32) export WINELOADER=/usr/lib/wine/wine ;;
     win64) export WINELOADER=/usr/lib/wine/wine64 ;;
@@ -26,7 +44,7 @@ lexset_wine() {
       ;;
   esac
   export WINEARCH=$1
-  export WINEPREFIX="$LEXSET_ROOT/build/wineprefix-$1"
+  export WINEPREFIX="$LEXSET_ROOT/build/$prefix_name"
   export WINESERVER=/usr/lib/wine/wineserver64
 }
 

@@ -11,6 +11,7 @@
 //===----------------------------------------------------------------------===//
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -99,6 +100,11 @@ int Present(bool about) {
 
 }  // namespace
 
+UINT SystemCodePage() {
+  const char* code_page = std::getenv("LEXSET_WINE_CODE_PAGE");
+  return code_page != nullptr ? static_cast<UINT>(std::atoi(code_page)) : 936;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int ms) {
   for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
     if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
@@ -106,14 +112,28 @@ bool WaitUntil(const std::function<bool()>& condition, int ms) {
   return true;
 }
 
+std::string Cp936(const std::wstring& text) {
+  std::string narrow(text.size() * 2, '\0');
+  narrow.resize(WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), &narrow[0],
+                                    static_cast<int>(narrow.size()), nullptr, nullptr));
+  return narrow;
+}
+
+std::wstring Wide(const std::string& cp936) {
+  std::wstring wide(cp936.size(), L'\0');
+  wide.resize(MultiByteToWideChar(936, 0, cp936.data(), static_cast<int>(cp936.size()), &wide[0],
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+
 std::string WindowText(HWND window) {
-  char text[8192];
+  wchar_t text[8192];
   DWORD_PTR size = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
                            &size)) {
     return "<no answer>";
   }
-  return std::string(text, size);
+  return Cp936(std::wstring(text, size));
 }
 
 HWND OwnedDialog(HWND owner) {
@@ -148,7 +168,7 @@ bool App::Start() {
 
 void App::Type(int id, const std::string& text) const {
   DWORD_PTR ignored;
-  SendMessageTimeoutA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()), SMTO_ABORTIFHUNG, 5000,
                       &ignored);
 }
 

@@ -34,8 +34,8 @@ bool ReturnsResultDirectly(UINT message) {
 // here, like the program's other messages under the application's name, and
 // the message counts as handled.
 void ReportException(HWND window, const char* what) {
-  const LPCSTR caption = AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : nullptr;
-  ::MessageBoxA(window, what, caption, MB_OK | MB_ICONEXCLAMATION);
+  const CA2W caption(AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : nullptr);
+  ::MessageBoxW(window, CA2W(what), caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace
@@ -47,7 +47,9 @@ INT_PTR CDialog::DoModal() {
   if (parent == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
     parent = AfxGetApp()->m_pMainWnd->m_hWnd;
   }
-  return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, &CDialog::DialogProc,
+  // The wide function keeps the template's texts in UTF-16: the ANSI one
+  // would convert them to the ANSI code page, which may lack them.
+  return ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), parent, &CDialog::DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 

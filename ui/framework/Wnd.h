@@ -22,9 +22,10 @@ class CWnd : public CCmdTarget {
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
   }
-  void SetDlgItemText(int id, LPCSTR text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
-  // The text of a child control, however long.
+  // The text of a child control, in the ANSI code page (a path), however
+  // long; and setting it.
   CString GetDlgItemText(int id) const;
+  void SetDlgItemText(int id, LPCSTR text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   // Lets the shell drop files on the window, as WM_DROPFILES.
   void DragAcceptFiles(BOOL bAccept = TRUE) const { ::DragAcceptFiles(m_hWnd, bAccept); }
@@ -36,7 +37,12 @@ class CWnd : public CCmdTarget {
   // area of its monitor (the screen less the taskbar); always wholly inside
   // that work area.
   void CenterWindow(CWnd* pAlternateOwner = nullptr);
-  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const { return ::MessageBoxA(m_hWnd, text, caption, type); }
+  // A message box owned by the window; `text` and `caption` are texts of the
+  // program (CP_PROGRAM), or already in UTF-16.
+  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const {
+    return ::MessageBoxW(m_hWnd, CA2W(text), CA2W(caption), type);
+  }
+  int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) const { return ::MessageBoxW(m_hWnd, text, caption, type); }
   // The window's system menu, or null if it has none. With bRevert the menu
   // is reset to the system's and null is returned.
   CMenu* GetSystemMenu(BOOL bRevert);
