@@ -130,10 +130,10 @@ class ScratchFile final : public RunFile {
 constexpr char kTemporaryFilePrefix[] = ".~lexset-";
 
 // Removes temporary files of the program in `folder` (as ReplacementFile::
-// folder() gives it) that a run killed part-way left behind: names the
-// program makes and nothing else, not in use, and untouched for a minute.
-// The old content of a result being replaced is never removed: it may be
-// the only copy.
+// folder() gives it) that an earlier run left behind: names the program
+// makes and nothing else, not in use, and untouched for a minute. The old
+// content of a result whose replacement stopped half-way is never removed:
+// it may be the only copy.
 void RemoveLeftovers(const std::string& folder);
 
 }  // namespace lexset

@@ -197,7 +197,11 @@ DWORD ReplaceWith(const std::wstring& replacement, const std::wstring& target, c
   const std::wstring backup = InFolder(folder, backup_name);
   if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr)) {
-    DeleteFileW(backup.c_str());
+    // The old content is no longer wanted. If it cannot be deleted now, it
+    // takes a leftover's name, which a later job's clean-up removes: a
+    // backup name stays only on the old content of a replacement that
+    // stopped half-way, which may be the only copy.
+    if (!DeleteFileW(backup.c_str())) MoveFileExW(backup.c_str(), InFolder(folder, NewTemporaryName(".old")).c_str(), 0);
     return ERROR_SUCCESS;
   }
   const DWORD error = GetLastError();
