@@ -216,6 +216,9 @@ bool DistinctWords::MergeSmallestRuns(std::size_t width) {
 }
 
 DistinctWords::Written DistinctWords::WriteSorted(LineWriter& out) {
+  if (progress_ != nullptr) {
+    progress_->Enter(runs_.empty() ? ProgressTracker::Stage::kWriting : ProgressTracker::Stage::kSorting);
+  }
   set_.Sort();
   if (runs_.empty()) return WriteSet(out) ? Written::kDone : Written::kOutputFailed;
   // Merge runs until the last merge can take the rest and the set at once,
@@ -224,7 +227,7 @@ DistinctWords::Written DistinctWords::WriteSorted(LineWriter& out) {
     const std::size_t excess = runs_.size() + 1 - kMaxMergeWidth;
     if (!MergeSmallestRuns(std::min(kMaxMergeWidth, excess + 1))) return Written::kRunFailed;
   }
-  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kMerging, runs_.size() + 1);
+  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kWriting, runs_.size());
   std::vector<std::unique_ptr<MergeInput>> inputs;
   std::vector<MergeInput*> pointers;
   for (Run& run : runs_) {

@@ -106,7 +106,6 @@ JobStatus TidyWords(const std::vector<ByteSource*>& sources, ByteSink& sink, con
       }
     }
   }
-  progress.Enter(ProgressTracker::Stage::kWriting);
   ResultText result(sink, encoding);
   if (status == JobStatus::kCompleted && !result.WriteMark()) status = JobStatus::kResultUnwritable;
   if (status == JobStatus::kCompleted) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace lexset {
 
 std::wstring Widen(const std::string& text, unsigned code_page) {
@@ -35,6 +37,21 @@ std::wstring WideText(const MessageText& message) {
     done = offset + length;
   }
   return wide + Widen(message.text.substr(done), kProgramCodePage);
+}
+
+bool WriteToConsole(void* console, const std::wstring& text) {
+  constexpr std::size_t kPiece = 2048;  // UTF-16 units
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t size = std::min(kPiece, text.size() - at);
+    // A surrogate pair stays whole.
+    if (at + size < text.size() && IS_HIGH_SURROGATE(text[at + size - 1])) --size;
+    DWORD written = 0;
+    if (!WriteConsoleW(console, text.data() + at, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
+      return false;
+    }
+    at += written;
+  }
+  return true;
 }
 
 }  // namespace lexset

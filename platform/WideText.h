@@ -25,4 +25,9 @@ std::string Narrow(const std::wstring& text, unsigned code_page);
 // quotes from the ANSI code page.
 std::wstring WideText(const MessageText& message);
 
+// Writes `text` to `console` (a console's handle), in pieces of a few KB:
+// Windows 7 refuses a large write to a console. Returns false if a piece
+// could not be written.
+bool WriteToConsole(void* console, const std::wstring& text);
+
 }  // namespace lexset
