@@ -61,17 +61,30 @@ lexset_wine_prefix() {
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     timeout 120 "$WINELOADER" regedit /S "$LEXSET_ROOT/scripts/wine-prefix.reg" >/dev/null 2>&1
+    if [ "$LANG" != zh_CN.UTF-8 ]; then
+      # As on an English Windows since Vista, Chinese text has fonts: the
+      # dialogs' 宋体 (SimSun), and a fallback for the system's font.
+      local replacements='HKCU\Software\Wine\Fonts\Replacements' wqy='WenQuanYi Micro Hei'
+      timeout 60 "$WINELOADER" reg add "$replacements" /v 宋体 /d "$wqy" /f >/dev/null 2>&1
+      timeout 60 "$WINELOADER" reg add "$replacements" /v SimSun /d "$wqy" /f >/dev/null 2>&1
+      local face
+      for face in Tahoma 'Tahoma Bold'; do
+        timeout 60 "$WINELOADER" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+          /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$wqy" /f >/dev/null 2>&1
+      done
+    fi
     # Registry changes reach the desktop only from the next server start.
     timeout 120 "$WINESERVER" -w
     [ -f "$WINEPREFIX/system.reg" ] && touch "$WINEPREFIX/.lexset-ready"
   ) 9>"$WINEPREFIX.lock"
 }
 
-# Starts a virtual X display of its own and points DISPLAY at it.
+# Starts a virtual X display of its own, 1024 x 768 unless a size is given
+# (WIDTHxHEIGHT), and points DISPLAY at it.
 lexset_start_xvfb() {
   local display_file
   display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$display_file" 2>/dev/null &
   LEXSET_XVFB_PID=$!
   for _ in $(seq 200); do
     [ -s "$display_file" ] && break

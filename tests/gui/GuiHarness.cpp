@@ -1,7 +1,7 @@
 //===- GuiHarness.cpp - Working lexset's real window from another process ===//
 //
 // usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
-//        lexset-gui-test --present [about]            for screenshots
+//        lexset-gui-test --present [about|message]    for screenshots
 //        lexset-gui-test --record TARGET              the shell's stand-in
 //
 // The test prefix names a copy of this program as the "open" command of
@@ -75,17 +75,24 @@ int Record() {
   return log.good() ? 0 : 1;
 }
 
-// Makes lexset's window (or its About box) the active window, and prints
-// its place as "WIDTHxHEIGHT+X+Y" for the screenshot tool. No X window has
-// the focus on a virtual display, so the caption would stay grey.
-int Present(bool about) {
+// Makes lexset's window, its About box or a message that quotes a path the
+// active window, and prints its place as "WIDTHxHEIGHT+X+Y" for the
+// screenshot tool. No X window has the focus on a virtual display, so the
+// caption would stay grey.
+int Present(const std::string& what) {
   HWND window = WaitForMainWindow(0);
   if (window == nullptr || !Answers(window)) return 1;
   SetForegroundWindow(GetDesktopWindow());
   Sleep(100);
   SetForegroundWindow(window);
-  if (about) {
-    PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  if (what == "about") PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  if (what == "message") {
+    // A source that is not there: é is in the ANSI code pages 936 and 1252.
+    SetDlgItemTextW(window, IDC_SOURCE_PATH, L"C:\\lexset-test\\café.txt");
+    SetDlgItemTextW(window, IDC_RESULT_PATH, L"C:\\lexset-test\\result.txt");
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+  }
+  if (what == "about" || what == "message") {
     const HWND owner = window;
     if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
   }
@@ -252,7 +259,7 @@ std::string FreshFolder() {
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--record") == 0) return gui::Record();
   if (argc > 1 && std::strcmp(argv[1], "--present") == 0) {
-    return gui::Present(argc > 2 && std::strcmp(argv[2], "about") == 0);
+    return gui::Present(argc > 2 ? argv[2] : "");
   }
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) {
