@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/ByteStreams.h"
@@ -83,7 +84,8 @@ class ReplacementFile final : public ByteSink {
 };
 
 // The program's standard output as the result: written straight through,
-// with no temporary file.
+// with no temporary file. On a Windows console the words are shown as text
+// (platform/WideText.h).
 class StandardOutput final : public ByteSink {
  public:
   bool Write(const char* data, std::size_t size) override;
@@ -91,6 +93,7 @@ class StandardOutput final : public ByteSink {
 
  private:
   std::string error_;
+  std::unique_ptr<ByteSink> console_;  // where a console shows them, if it is one
 };
 
 // Whether there is a file or folder at `path`; false only when the system

@@ -12,6 +12,7 @@
 
 #include "core/Files.h"
 #include "platform/TemporaryName.h"
+#include "platform/WideText.h"
 
 namespace lexset {
 namespace {
@@ -357,7 +358,13 @@ void ReplacementFile::Discard() {
 }
 
 bool StandardOutput::Write(const char* data, std::size_t size) {
-  return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &error_);
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (console_ == nullptr && GetConsoleMode(output, &mode)) console_ = ConsoleSink(output);
+  if (console_ == nullptr) return WriteAll(output, data, size, &error_);
+  if (console_->Write(data, size)) return true;
+  error_ = SystemReason(GetLastError());
+  return false;
 }
 
 bool PathExists(const std::string& path) {

@@ -54,4 +54,83 @@ bool WriteToConsole(void* console, const std::wstring& text) {
   return true;
 }
 
+namespace {
+
+class ConsoleResult final : public ByteSink {
+ public:
+  explicit ConsoleResult(HANDLE console) : console_(console) {}
+
+  bool Write(const char* data, std::size_t size) override {
+    if (!started_) Start(data, size);
+    pending_.append(data, size);
+    // Every line, the last too, ends in LF; a character may be cut between
+    // two writes, never at a line's end.
+    const std::size_t end = WholeLines();
+    if (end == 0) return true;
+    const bool written = WriteToConsole(console_, Decode(pending_.substr(0, end)));
+    pending_.erase(0, end);
+    return written;
+  }
+
+ private:
+  enum class Text { kCodePage, kUtf8, kUtf16Le, kUtf16Be };
+
+  // The result's first write is its mark, if it has one.
+  void Start(const char*& data, std::size_t& size) {
+    started_ = true;
+    const std::string start(data, std::min<std::size_t>(size, 3));
+    if (start == "\xEF\xBB\xBF") {
+      text_ = Text::kUtf8;
+    } else if (start.compare(0, 2, "\xFF\xFE") == 0) {
+      text_ = Text::kUtf16Le;
+    } else if (start.compare(0, 2, "\xFE\xFF") == 0) {
+      text_ = Text::kUtf16Be;
+    }
+    const std::size_t mark = text_ == Text::kUtf8 ? 3 : text_ == Text::kCodePage ? 0 : 2;
+    data += mark;
+    size -= mark;
+  }
+
+  // The bytes of pending_ up to the end of its last whole line.
+  std::size_t WholeLines() const {
+    if (text_ != Text::kUtf16Le && text_ != Text::kUtf16Be) {
+      const std::size_t lf = pending_.rfind('\n');
+      return lf == std::string::npos ? 0 : lf + 1;
+    }
+    const std::string lf = text_ == Text::kUtf16Le ? std::string("\n\0", 2) : std::string("\0\n", 2);
+    for (std::size_t end = pending_.size() & ~std::size_t{1}; end >= 2; end -= 2) {
+      if (pending_.compare(end - 2, 2, lf) == 0) return end;
+    }
+    return 0;
+  }
+
+  std::wstring Decode(const std::string& bytes) const {
+    switch (text_) {
+      case Text::kCodePage:
+        return Widen(bytes, GetConsoleOutputCP());
+      case Text::kUtf8:
+        return Widen(bytes, CP_UTF8);
+      case Text::kUtf16Le:
+      case Text::kUtf16Be:
+        break;
+    }
+    const int high = text_ == Text::kUtf16Be ? 0 : 1;
+    std::wstring wide(bytes.size() / 2, L'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+      wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i + high]) << 8 |
+                                     static_cast<unsigned char>(bytes[2 * i + 1 - high]));
+    }
+    return wide;
+  }
+
+  HANDLE console_;
+  bool started_ = false;
+  Text text_ = Text::kCodePage;
+  std::string pending_;
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSink> ConsoleSink(void* console) { return std::make_unique<ConsoleResult>(console); }
+
 }  // namespace lexset

@@ -8,8 +8,10 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "core/ByteStreams.h"
 #include "core/JobMessages.h"
 
 namespace lexset {
@@ -29,5 +31,11 @@ std::wstring WideText(const MessageText& message);
 // Windows 7 refuses a large write to a console. Returns false if a piece
 // could not be written.
 bool WriteToConsole(void* console, const std::wstring& text);
+
+// Where a result written to `console` is shown as text, as the user reads
+// it whatever the console's code page: decoded by its byte-order mark,
+// which is not shown, or else from the console's code page (as the
+// system's own commands show files), a whole line at a time.
+std::unique_ptr<ByteSink> ConsoleSink(void* console);
 
 }  // namespace lexset

@@ -169,6 +169,10 @@ merges=$(seq -f 'M%g ' 1 "${passes:-0}" | tr -d '\n')
 [[ $raw =~ (\ +$'\r'|$'\e'\[K)处理完毕。 ]] || fail "the progress line was not cleared: $raw"
 shown=$(script -qec "${slow/--stats/} -" /dev/null)
 [[ $shown != *已读取* && $shown == *w7919*处理完毕。* ]] || fail "progress among the result's lines: $shown"
+# The result itself on a terminal reads right: on a Windows console as text.
+printf '\xef\xbb\xbf\xe4\xb8\xad\xe6\x96\x87 b' >chinese.txt
+shown=$(script -qec "${tidy[*]} chinese.txt -" /dev/null)
+[[ $shown == *b*中文*处理完毕。* ]] || fail "a result on the terminal: $shown"
 bash -c "$slow r.txt" 2>stderr
 [[ $(iconv -f "$charset" -t UTF-8 stderr) != *已读取* ]] || fail "progress shown though redirected: $(cat stderr)"
 
