@@ -109,6 +109,7 @@ row 1 '标准输入' r.txt none - - r.txt
 # Other problems: status 2, and the files as they were.
 row 2 '无法打开待处理文件“missing.txt”' r.txt none a.txt missing.txt r.txt
 row 2 '无法写入结果文件' no/r.txt none a.txt no/r.txt
+row 2 '未输出任何结果。' stdout '' missing.txt -
 row 2 '未创建结果文件。' "$(printf '%0256d' 0)" none a.txt "$(printf '%0256d' 0)"
 # A memory limit far below the distinct words sends them through run files.
 i=0
