@@ -345,6 +345,10 @@ DistinctWords::Written DistinctWords::Finish() {
   // A stretch in the result that nothing came after is the whole result.
   if (stretch_ == Stretch::kInResult && set_.empty() && runs_.empty()) return Written::kDone;
   if (stretch_ != Stretch::kNone && !EndStretch()) return Written::kRunFailed;
+  if (progress_ != nullptr) {
+    const bool merges = !runs_.empty() || result_has_prefix_;
+    progress_->Enter(merges ? ProgressTracker::Stage::kSorting : ProgressTracker::Stage::kWriting);
+  }
   set_.Sort();
   // The stretch the result holds is read back, and the result starts again.
   std::unique_ptr<RunFile> prefix;
@@ -362,7 +366,7 @@ DistinctWords::Written DistinctWords::Finish() {
     const std::size_t excess = runs_.size() + others - kMaxOpenRuns;
     if (!MergeSmallestRuns(std::min(runs_.size(), excess + 1))) return Written::kRunFailed;
   }
-  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kMerging, runs_.size() + others);
+  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kWriting, runs_.size() + (prefix ? 1 : 0));
   std::vector<std::unique_ptr<RunInput>> inputs;
   if (prefix) inputs.push_back(std::make_unique<RunInput>(*prefix, ReadBufferSize()));
   for (Run& run : runs_) inputs.push_back(std::make_unique<RunInput>(*run.file, ReadBufferSize()));

@@ -88,7 +88,8 @@ class ReplacementFile final : public ByteSink {
 };
 
 // The program's standard output as the result: written straight through,
-// with no temporary file.
+// with no temporary file. On a Windows console the words are shown as text
+// (platform/WideText.h).
 class StandardOutput final : public ByteSink {
  public:
   bool Write(const char* data, std::size_t size) override;
@@ -96,7 +97,12 @@ class StandardOutput final : public ByteSink {
 
  private:
   std::string error_;
+  std::unique_ptr<ByteSink> console_;  // where a console shows them, if it is one
 };
+
+// Whether there is a file or folder at `path`; false only when the system
+// says there is none.
+bool PathExists(const std::string& path);
 
 // The system's folder for temporary files, with its last separator.
 std::string TemporaryFolder();
@@ -133,10 +139,10 @@ class ScratchFile final : public RunFile {
 constexpr char kTemporaryFilePrefix[] = ".~lexset-";
 
 // Removes temporary files of the program in `folder` (as ReplacementFile::
-// folder() gives it) that a run killed part-way left behind: names the
-// program makes and nothing else, not in use, and untouched for a minute.
-// The old content of a result being replaced is never removed: it may be
-// the only copy.
+// folder() gives it) that an earlier run left behind: names the program
+// makes and nothing else, not in use, and untouched for a minute. The old
+// content of a result whose replacement stopped half-way is never removed:
+// it may be the only copy.
 void RemoveLeftovers(const std::string& folder);
 
 }  // namespace lexset

@@ -7,10 +7,13 @@ const char kMessageCaption[] = "QEMI词表整理工具";
 const char kStandardInputName[] = "标准输入";
 const char kStandardOutputName[] = "标准输出";
 
-namespace {
+MessageText& MessageText::Quote(const std::string& named) {
+  quoted.emplace_back(text.size(), named.size());
+  text += named;
+  return *this;
+}
 
-// The reason line, when the system gave one.
-std::string ReasonLine(const std::string& reason) { return reason.empty() ? std::string() : reason + "\r\n"; }
+namespace {
 
 const char* EncodingName(TextEncoding encoding) {
   switch (encoding) {
@@ -26,40 +29,71 @@ const char* EncodingName(TextEncoding encoding) {
   return "无字节顺序标记";
 }
 
+// The last line of a problem's message: what became of the result.
+const char* ResultLine(ResultLeft left) {
+  switch (left) {
+    case ResultLeft::kNotCreated:
+      return "未创建结果文件。";
+    case ResultLeft::kNothingOut:
+      return "未输出任何结果。";
+    case ResultLeft::kIncomplete:
+      return "输出的结果不完整。";
+    case ResultLeft::kAsItWas:
+      break;
+  }
+  return "结果文件未作任何改动。";
+}
+
+// A problem with a file: "`before`“path”`after`", the system's reason on a
+// line of its own when it gave one, and what became of the result.
+JobMessage FileProblem(const JobOutcome& outcome, const char* before, const std::string& after) {
+  JobMessage message;
+  message += before;
+  message.Quote(outcome.path);
+  message += after + "\r\n";
+  if (!outcome.reason.empty()) message.Quote(outcome.reason) += "\r\n";
+  if (outcome.old_content_path.empty()) {
+    message += ResultLine(outcome.result_left);
+  } else {
+    message += "结果文件原来的内容已移到“";
+    message.Quote(outcome.old_content_path) += "”，未能移回原处。";
+  }
+  return message;
+}
+
 }  // namespace
 
 JobMessage DescribeOutcome(const JobOutcome& outcome) {
-  const char* const kUntouched = "结果文件未作任何改动。";
+  JobMessage message;
   switch (outcome.status) {
     case JobStatus::kCompleted:
-      return {"处理完毕。", MessageIcon::kInformation};
+      message += "处理完毕。";
+      message.icon = MessageIcon::kInformation;
+      return message;
     case JobStatus::kEmptyPath:
-      return {"待处理文件或者结果文件名不能为空。\r\n请选择或者输入待处理文件或者结果文件。",
-              MessageIcon::kExclamation};
+      message += "待处理文件或者结果文件名不能为空。\r\n请选择或者输入待处理文件或者结果文件。";
+      return message;
     case JobStatus::kSourceUnreadable:
-      return {"无法打开待处理文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) + kUntouched,
-              MessageIcon::kExclamation};
+      return FileProblem(outcome, "无法打开待处理文件“", "”。");
     case JobStatus::kSourceReadFailed:
-      return {"读取待处理文件“" + outcome.path + "”时出错。\r\n" + ReasonLine(outcome.reason) + kUntouched,
-              MessageIcon::kExclamation};
+      return FileProblem(outcome, "读取待处理文件“", "”时出错。");
     case JobStatus::kSourceIncomplete:
-      return {"待处理文件“" + outcome.path + "”是 UTF-16 文本，但长度为奇数，最后一个字符不完整。\r\n" + kUntouched,
-              MessageIcon::kExclamation};
-    case JobStatus::kMixedEncodings:
-      return {"待处理文件“" + outcome.path + "”的编码（" + EncodingName(outcome.encoding) + "）与“" +
-                  outcome.other_path + "”的编码（" + EncodingName(outcome.other_encoding) +
-                  "）不同，不能合并到同一个结果文件中。\r\n" + kUntouched,
-              MessageIcon::kExclamation};
+      return FileProblem(outcome, "待处理文件“", "”是 UTF-16 文本，但长度为奇数，最后一个字符不完整。");
+    case JobStatus::kMixedEncodings: {
+      message += "待处理文件“";
+      message.Quote(outcome.path) += std::string("”的编码（") + EncodingName(outcome.encoding) + "）与“";
+      message.Quote(outcome.other_path) += std::string("”的编码（") + EncodingName(outcome.other_encoding) +
+                                           "）不同，不能合并到同一个结果文件中。\r\n";
+      message += ResultLine(outcome.result_left);
+      return message;
+    }
     case JobStatus::kResultUnwritable:
-      return {"无法写入结果文件“" + outcome.path + "”。\r\n" + ReasonLine(outcome.reason) +
-                  (outcome.old_content_path.empty()
-                       ? std::string(kUntouched)
-                       : "结果文件原来的内容已移到“" + outcome.old_content_path + "”，未能移回原处。"),
-              MessageIcon::kExclamation};
+      return FileProblem(outcome, "无法写入结果文件“", "”。");
     case JobStatus::kOutOfMemory:
-      return {std::string("内存不足，无法完成处理。\r\n") + kUntouched, MessageIcon::kExclamation};
+      message += std::string("内存不足，无法完成处理。\r\n") + ResultLine(outcome.result_left);
+      return message;
   }
-  return {std::string(), MessageIcon::kExclamation};
+  return message;
 }
 
 }  // namespace lexset

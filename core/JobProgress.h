@@ -6,18 +6,24 @@
 
 namespace lexset {
 
+// The stages come in this order: reading, with a spill whenever the words
+// fill the memory limit, and a merge pass whenever too many run files are
+// open; then, if there are run files, sorting what is left in memory and
+// the merge passes the last merge needs, if any; and writing the result.
 struct JobProgressReport {
   enum class Stage {
     kReading,   // the sources
     kSpilling,  // words that fill the memory limit go to a run file
-    kMerging,   // runs are merged, in a pass before the last or into the result
-    kWriting,   // the words in memory are sorted and written to the result
+    kSorting,   // the words still in memory are sorted, to be merged with the runs
+    kMerging,   // a merge pass: runs_merging runs become one, before the last merge
+    kWriting,   // the result is written: the words in memory, merged with runs_merging runs
   };
   Stage stage = Stage::kReading;
   std::uint64_t bytes_read = 0;   // of all sources, as stored
   std::uint64_t total_bytes = 0;  // of all sources; 0 when not known (a pipe)
   std::size_t runs_written = 0;   // spilled from memory or made by merging
-  std::size_t runs_merging = 0;   // runs in the merge under way
+  std::size_t runs_merging = 0;   // runs in the merge under way (kMerging, kWriting)
+  std::size_t merge_pass = 0;     // the merge pass under way or last made, from 1
 };
 
 // Told how a job goes: after every block read from a source, and whenever
@@ -44,15 +50,20 @@ class ProgressTracker {
     report_.bytes_read += bytes;
     Tell();
   }
+  // Each kMerging begins a merge pass.
   void Enter(Stage stage, std::size_t runs_merging = 0) {
     report_.stage = stage;
     report_.runs_merging = runs_merging;
+    if (stage == Stage::kMerging) ++report_.merge_pass;
     Tell();
   }
-  // A run has been written; the job goes back to `stage`.
+  // A run has been written; the job goes on in `stage`: back to reading
+  // after a spill, or in the merge pass that wrote it.
   void RunWritten(Stage stage) {
     ++report_.runs_written;
-    Enter(stage);
+    if (stage != report_.stage) report_.runs_merging = 0;
+    report_.stage = stage;
+    Tell();
   }
 
  private:

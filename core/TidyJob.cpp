@@ -114,6 +114,21 @@ class JobResult final : public ResultLines {
   std::unique_ptr<LineWriter> writer_;
 };
 
+// Notes that the result has begun to go out: the standard output cannot
+// be taken back, so a job that stops after that leaves it incomplete.
+class WatchedOutput final : public ByteSink {
+ public:
+  WatchedOutput(ByteSink& sink, bool* started) : sink_(sink), started_(started) {}
+  bool Write(const char* data, std::size_t size) override {
+    *started_ = true;
+    return sink_.Write(data, size);
+  }
+
+ private:
+  ByteSink& sink_;
+  bool* started_;
+};
+
 // Sources open already, in memory or in tests.
 class OpenSources final : public SourceList {
  public:
@@ -175,7 +190,6 @@ JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& optio
       sources.Close(i);
     }
   }
-  progress.Enter(ProgressTracker::Stage::kWriting);
   if (status == JobStatus::kCompleted) {
     switch (words.Finish()) {
       case DistinctWords::Written::kDone:
@@ -256,7 +270,8 @@ class SourceFiles final : public SourceList {
   SourceFile input_;
 };
 
-JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& result, const JobOptions& options) {
+JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& result, const JobOptions& options,
+                  bool* output_started) {
   const bool empty_source = std::any_of(sources.begin(), sources.end(), [](const std::string& s) { return s.empty(); });
   if (sources.empty() || empty_source || result.empty()) return JobOutcome{JobStatus::kEmptyPath, {}, {}};
   // How a path is named to the user.
@@ -304,10 +319,11 @@ JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& re
   const bool to_output = IsStandardStream(result, options);
   ReplacementFile file_out;
   StandardOutput standard_out;
+  WatchedOutput watched_out(standard_out, output_started);
   if (!to_output && !file_out.Create(result)) {
     return JobOutcome{JobStatus::kResultUnwritable, result, file_out.error()};
   }
-  ByteSink& out = to_output ? static_cast<ByteSink&>(standard_out) : file_out;
+  ByteSink& out = to_output ? static_cast<ByteSink&>(watched_out) : file_out;
   const std::string& out_error = to_output ? standard_out.error() : file_out.error();
   const std::string result_name = shown(result, kStandardOutputName);
 
@@ -352,12 +368,25 @@ JobOutcome OutOfMemoryReported(Job&& job) {
 }  // namespace
 
 JobOutcome TidyWordList(const std::string& source, const std::string& result, const JobOptions& options) {
-  return OutOfMemoryReported([&] { return RunJob(std::vector<std::string>{source}, result, options); });
+  return OutOfMemoryReported([&] { return TidyWordList(std::vector<std::string>{source}, result, options); });
 }
 
 JobOutcome TidyWordList(const std::vector<std::string>& sources, const std::string& result,
                         const JobOptions& options) {
-  return OutOfMemoryReported([&] { return RunJob(sources, result, options); });
+  bool output_started = false;
+  JobOutcome outcome = OutOfMemoryReported([&] { return RunJob(sources, result, options, &output_started); });
+  if (outcome.status == JobStatus::kCompleted || outcome.status == JobStatus::kEmptyPath) return outcome;
+  // A result file is as it was after any problem, so whether there is one
+  // now tells whether there was one before.
+  try {
+    if (IsStandardStream(result, options)) {
+      outcome.result_left = output_started ? ResultLeft::kIncomplete : ResultLeft::kNothingOut;
+    } else if (!PathExists(result)) {
+      outcome.result_left = ResultLeft::kNotCreated;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return outcome;
 }
 
 }  // namespace lexset

@@ -26,6 +26,14 @@ enum class JobStatus {
   kOutOfMemory,
 };
 
+// What a job that did not complete left of its result.
+enum class ResultLeft {
+  kAsItWas,     // the result file is exactly as it was
+  kNotCreated,  // there was no result file, and there is none
+  kNothingOut,  // nothing went to the standard output
+  kIncomplete,  // part of the result may have gone to the standard output
+};
+
 // What became of a job: for a problem, the file concerned and the system's
 // description of it. Nothing is shown to the user here.
 struct JobOutcome {
@@ -36,6 +44,8 @@ struct JobOutcome {
   JobStatus status = JobStatus::kCompleted;
   std::string path;
   std::string reason;
+  // For a problem: what became of the result.
+  ResultLeft result_left = ResultLeft::kAsItWas;
   // kResultUnwritable: where the result's old content is when replacing it
   // stopped half-way and it could not be put back; empty otherwise.
   std::string old_content_path;

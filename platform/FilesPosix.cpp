@@ -325,6 +325,11 @@ void ReplacementFile::Discard() {
 
 bool StandardOutput::Write(const char* data, std::size_t size) { return WriteAll(STDOUT_FILENO, data, size, &error_); }
 
+bool PathExists(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 || (errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG);
+}
+
 std::string TemporaryFolder() {
   const char* folder = std::getenv("TMPDIR");
   std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";

@@ -12,6 +12,7 @@
 
 #include "core/Files.h"
 #include "platform/TemporaryName.h"
+#include "platform/WideText.h"
 
 namespace lexset {
 namespace {
@@ -197,7 +198,11 @@ DWORD ReplaceWith(const std::wstring& replacement, const std::wstring& target, c
   const std::wstring backup = InFolder(folder, backup_name);
   if (ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr)) {
-    DeleteFileW(backup.c_str());
+    // The old content is no longer wanted. If it cannot be deleted now, it
+    // takes a leftover's name, which a later job's clean-up removes: a
+    // backup name stays only on the old content of a replacement that
+    // stopped half-way, which may be the only copy.
+    if (!DeleteFileW(backup.c_str())) MoveFileExW(backup.c_str(), InFolder(folder, NewTemporaryName(".old")).c_str(), 0);
     return ERROR_SUCCESS;
   }
   const DWORD error = GetLastError();
@@ -375,7 +380,21 @@ void ReplacementFile::Discard() {
 }
 
 bool StandardOutput::Write(const char* data, std::size_t size) {
-  return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &error_);
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (console_ == nullptr && GetConsoleMode(output, &mode)) console_ = ConsoleSink(output);
+  if (console_ == nullptr) return WriteAll(output, data, size, &error_);
+  if (console_->Write(data, size)) return true;
+  error_ = SystemReason(GetLastError());
+  return false;
+}
+
+bool PathExists(const std::string& path) {
+  std::wstring system_path;
+  if (UserPath(path, &system_path) != ERROR_SUCCESS) return false;  // no file can have that name
+  if (GetFileAttributesW(system_path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
 }
 
 std::string TemporaryFolder() {

@@ -42,7 +42,7 @@ bool IsLeftoverName(const std::string& name) {
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   }
   const std::string suffix = name.substr(prefix.size() + 16);
-  return suffix == ".tmp" || suffix == ".run";
+  return suffix == ".tmp" || suffix == ".run" || suffix == ".old";
 }
 
 }  // namespace lexset

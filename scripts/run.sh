@@ -1,13 +1,31 @@
 #!/bin/bash
+# usage: run.sh [--dpi 96|120|144|192] [--code-page 936|1252]
 # Builds lexset and opens its window under Wine: the 32-bit product, or,
 # where the kernel cannot run 32-bit programs, the 64-bit build of the same
-# sources (and it says so). With a display the window stays until you close
-# it; without one, a virtual display is started and screenshots of the
-# window and of its About box are saved to build/lexset.png and
-# build/lexset-about.png.
+# sources (and it says so); at the display scaling given (dots per inch), on
+# a system of the ANSI code page given (1252: an English Windows). With a
+# display the window stays until you close it; without one, a virtual
+# display is started and screenshots of the window, of its About box and of
+# a message naming a file are saved to build/lexset.png,
+# build/lexset-about.png and build/lexset-message.png (named with -192dpi,
+# -cp1252 for other settings).
 # On a fresh Debian 12 machine, run it as root: it installs what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+dpi=96
+code_page=936
+while [ $# -gt 0 ]; do
+  case $1 in
+    --dpi) dpi=$2 ;;
+    --code-page) code_page=$2 ;;
+    *)
+      echo "usage: run.sh [--dpi 96|120|144|192] [--code-page 936|1252]" >&2
+      exit 2
+      ;;
+  esac
+  shift 2
+done
 
 ./scripts/setup.sh
 . scripts/wine-env.sh
@@ -23,19 +41,39 @@ for preset in win32 $arch; do
 done
 echo "built: build/win32/ui/lexset.exe (the product); showing build/$arch/ui/lexset.exe"
 
-lexset_wine $arch
+lexset_wine $arch "$code_page"
 lexset_wine_prefix
+# The scaling, and a virtual desktop as much larger, hold for the programs
+# started afterwards; the prefix gets its own back at the end, for the tests.
+width=$((800 * dpi / 96))
+height=$((600 * dpi / 96))
+settings() {
+  timeout 60 "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  timeout 60 "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$2" /f >/dev/null 2>&1
+  "$WINESERVER" -k 2>/dev/null || true
+}
+restore() {
+  lexset_stop_wine
+  [ "$dpi" = 96 ] || settings 96 800x600
+}
+[ "$dpi" = 96 ] || settings "$dpi" "${width}x$height"
+trap restore EXIT
 if [ -n "${DISPLAY:-}" ]; then
-  exec "$WINELOADER" "build/$arch/ui/lexset.exe"
+  timeout 86400 "$WINELOADER" "build/$arch/ui/lexset.exe"
+  exit
 fi
 
 "$WINESERVER" -k 2>/dev/null || true
-lexset_start_xvfb
-trap lexset_stop_wine EXIT
-"$WINELOADER" "build/$arch/ui/lexset.exe" &
+lexset_start_xvfb "$((width > 1024 ? width : 1024))x$((height > 768 ? height : 768))"
+suffix=$([ "$dpi" = 96 ] || echo "-${dpi}dpi")$([ "$code_page" = 936 ] || echo "-cp$code_page")
 present="build/$arch/tests/gui/lexset-gui-test.exe"
-geometry=$(timeout 60 "$WINELOADER" "$present" --present | tr -d '\r')
-import -window root -crop "$geometry" +repage build/lexset.png
-geometry=$(timeout 60 "$WINELOADER" "$present" --present about | tr -d '\r')
-import -window root -crop "$geometry" +repage build/lexset-about.png
-echo "no display: the window was shown on a virtual one; screenshots saved to build/lexset.png and build/lexset-about.png"
+for what in window about message; do
+  timeout 60 "$WINELOADER" "build/$arch/ui/lexset.exe" &
+  geometry=$(timeout 60 "$WINELOADER" "$present" --present "$what" | tr -d '\r')
+  shot=build/lexset$([ "$what" = window ] || echo "-$what")$suffix.png
+  import -window root -crop "$geometry" +repage "$shot"
+  "$WINESERVER" -k 2>/dev/null || true
+  wait $! 2>/dev/null || true
+  echo "saved $shot"
+done
+echo "no display: the window was shown on a virtual one; screenshots saved as above"

@@ -34,8 +34,9 @@ step "tests: native"
 ctest --preset host -j2
 step "tests: native, AddressSanitizer and UBSan"
 ctest --preset host-sanitize -j2
-# The Wine server the tests share is stopped however the tests end.
-trap '(lexset_wine $windows && "$WINESERVER" -k 2>/dev/null) || true' EXIT
+# The Wine servers the tests share (code pages 936 and 1252) are stopped
+# however the tests end.
+trap 'for cp in 936 1252; do (lexset_wine $windows $cp && "$WINESERVER" -k 2>/dev/null) || true; done' EXIT
 if [ -z "$fallback" ]; then
   step "tests: the 32-bit product under 32-bit Wine: core tests, GUI tests, the executable"
   ctest --preset win32 -j2

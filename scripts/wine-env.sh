@@ -1,7 +1,8 @@
 # The project's Wine settings, shared by the tests and the run command.
 # Source it from bash, then call `lexset_wine win32` or `lexset_wine win64`
-# to choose the Wine of that Windows build, and lexset_wine_prefix to make
-# its prefix on first use.
+# to choose the Wine of that Windows build (`lexset_wine win64 1252` for a
+# system whose ANSI code page is 1252), and lexset_wine_prefix to make its
+# prefix on first use.
 
 LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -15,8 +16,25 @@ export LC_ALL=zh_CN.UTF-8
 # Sets the Wine variables for the programs of build ARCH: the 32-bit
 # product runs under the 32-bit loader in a WINEARCH=win32 prefix of its
 # own, the 64-bit build under the 64-bit loader. Both loaders are called
-# directly: Debian keeps them off PATH.
+# directly: Debian keeps them off PATH. With CODE_PAGE 1252 the programs
+# run as on an English Windows, in a prefix of its own: Wine takes the ANSI
+# code page from the locale, and C.UTF-8 gives 1252.
+#   lexset_wine ARCH [CODE_PAGE]
 lexset_wine() {
+  case ${2:-936} in
+    936)
+      export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+      local prefix_name=wineprefix-$1
+      ;;
+    1252)
+      export LANG=C.UTF-8 LC_ALL=C.UTF-8
+      local prefix_name=wineprefix-$1-cp1252
+      ;;
+    *)
+      echo "wine-env: no locale for code page '$2' (936 or 1252)" >&2
+      return 2
+      ;;
+  esac
   case $1 in
     win32) export WINELOADER=/usr/lib/wine/wine ;;
     win64) export WINELOADER=/usr/lib/wine/wine64 ;;
@@ -26,7 +44,7 @@ lexset_wine() {
       ;;
   esac
   export WINEARCH=$1
-  export WINEPREFIX="$LEXSET_ROOT/build/wineprefix-$1"
+  export WINEPREFIX="$LEXSET_ROOT/build/$prefix_name"
   export WINESERVER=/usr/lib/wine/wineserver64
 }
 
@@ -43,17 +61,30 @@ lexset_wine_prefix() {
     mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     timeout 120 "$WINELOADER" regedit /S "$LEXSET_ROOT/scripts/wine-prefix.reg" >/dev/null 2>&1
+    if [ "$LANG" != zh_CN.UTF-8 ]; then
+      # As on an English Windows since Vista, Chinese text has fonts: the
+      # dialogs' 宋体 (SimSun), and a fallback for the system's font.
+      local replacements='HKCU\Software\Wine\Fonts\Replacements' wqy='WenQuanYi Micro Hei'
+      timeout 60 "$WINELOADER" reg add "$replacements" /v 宋体 /d "$wqy" /f >/dev/null 2>&1
+      timeout 60 "$WINELOADER" reg add "$replacements" /v SimSun /d "$wqy" /f >/dev/null 2>&1
+      local face
+      for face in Tahoma 'Tahoma Bold'; do
+        timeout 60 "$WINELOADER" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+          /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,$wqy" /f >/dev/null 2>&1
+      done
+    fi
     # Registry changes reach the desktop only from the next server start.
     timeout 120 "$WINESERVER" -w
     [ -f "$WINEPREFIX/system.reg" ] && touch "$WINEPREFIX/.lexset-ready"
   ) 9>"$WINEPREFIX.lock"
 }
 
-# Starts a virtual X display of its own and points DISPLAY at it.
+# Starts a virtual X display of its own, 1024 x 768 unless a size is given
+# (WIDTHxHEIGHT), and points DISPLAY at it.
 lexset_start_xvfb() {
   local display_file
   display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$display_file" 2>/dev/null &
   LEXSET_XVFB_PID=$!
   for _ in $(seq 200); do
     [ -s "$display_file" ] && break

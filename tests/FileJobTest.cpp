@@ -70,21 +70,23 @@ TEST(FileJobTest, EmptyPathsTouchNothing) {
 
 // A job that cannot be done, in a folder that holds source.txt, result.txt
 // and the folder dir/ with inside.txt: it names the file at fault, says
-// why, and leaves every file as it was.
+// why, leaves every file as it was, and tells whether there was a result.
 struct Problem {
   const char* name;
   const char* source;
   const char* result;
   JobStatus status;
   bool names_source;  // or the result
+  ResultLeft left;
 };
 
 const Problem kProblems[] = {
-    {"MissingSource", "missing.txt", "result.txt", JobStatus::kSourceUnreadable, true},
-    {"MissingSourceAndResult", "missing.txt", "new.txt", JobStatus::kSourceUnreadable, true},
-    {"SourceIsAFolder", "dir", "result.txt", JobStatus::kSourceUnreadable, true},
-    {"ResultInAMissingFolder", "source.txt", "no such folder/result.txt", JobStatus::kResultUnwritable, false},
-    {"ResultIsAFolder", "source.txt", "dir", JobStatus::kResultUnwritable, false},
+    {"MissingSource", "missing.txt", "result.txt", JobStatus::kSourceUnreadable, true, ResultLeft::kAsItWas},
+    {"MissingSourceAndResult", "missing.txt", "new.txt", JobStatus::kSourceUnreadable, true, ResultLeft::kNotCreated},
+    {"SourceIsAFolder", "dir", "result.txt", JobStatus::kSourceUnreadable, true, ResultLeft::kAsItWas},
+    {"ResultInAMissingFolder", "source.txt", "no such folder/result.txt", JobStatus::kResultUnwritable, false,
+     ResultLeft::kNotCreated},
+    {"ResultIsAFolder", "source.txt", "dir", JobStatus::kResultUnwritable, false, ResultLeft::kAsItWas},
 };
 
 class ProblemTest : public ::testing::TestWithParam<Problem> {};
@@ -100,6 +102,7 @@ TEST_P(ProblemTest, NamesTheFileAndChangesNothing) {
   EXPECT_EQ(outcome.status, row.status);
   EXPECT_EQ(outcome.path, folder.Path(row.names_source ? row.source : row.result));
   EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(outcome.result_left, row.left);
   EXPECT_EQ(ReadFile(folder.Path("source.txt")), "b a");
   EXPECT_EQ(ReadFile(folder.Path("result.txt")), "precious\r\n");
   EXPECT_EQ(folder.List(), (Names{"dir", "result.txt", "source.txt"}));

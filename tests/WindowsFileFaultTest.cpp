@@ -17,6 +17,7 @@
 
 #include "core/JobMessages.h"
 #include "core/TidyJob.h"
+#include "platform/TemporaryName.h"
 #include "tests/TestSupport.h"
 
 namespace lexset::test {
@@ -252,6 +253,46 @@ TEST(WindowsFileTest, ReplacementStoppedHalfWay) {
     ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("other.txt")).status, JobStatus::kCompleted);
     EXPECT_EQ(folder.List(), (Names{names[0], "other.txt", "result.txt", "source.txt"}));
   }
+}
+
+BOOL(WINAPI* g_delete_file)(LPCWSTR) = nullptr;
+
+// Deleting a backup fails, as while another program has it open.
+BOOL WINAPI DeleteAllButBackups(LPCWSTR path) {
+  const std::size_t length = wcslen(path);
+  if (length > 4 && wcscmp(path + length - 4, L".bak") == 0) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  return g_delete_file(path);
+}
+
+TEST(WindowsFileTest, BackupOfACompletedReplacementIsLeftToTheCleanUp) {
+  ScratchFolder folder;
+  const std::string result = folder.Path("result.txt");
+  WriteFile(folder.Path("source.txt"), "b a");
+  WriteFile(result, "old");
+  std::filesystem::last_write_time(result, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  {
+    struct Redirect {
+      Redirect() {
+        void* const system = RedirectImport("DeleteFileW", reinterpret_cast<void*>(&DeleteAllButBackups));
+        g_delete_file = reinterpret_cast<decltype(g_delete_file)>(system);
+      }
+      ~Redirect() { RedirectImport("DeleteFileW", reinterpret_cast<void*>(g_delete_file)); }
+    } redirect;
+    ASSERT_NE(g_delete_file, nullptr);
+    ASSERT_EQ(TidyWordList(folder.Path("source.txt"), result).status, JobStatus::kCompleted);
+  }
+  EXPECT_EQ(ReadFile(result), "a\r\nb\r\n");
+  // The old content under a leftover's name, not a backup's ...
+  const Names names = folder.List();
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_TRUE(IsLeftoverName(names[0])) << names[0];
+  EXPECT_EQ(ReadFile(folder.Path(names[0])), "old");
+  // ... which the next job in the folder removes.
+  ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("other.txt")).status, JobStatus::kCompleted);
+  EXPECT_EQ(folder.List(), (Names{"other.txt", "result.txt", "source.txt"}));
 }
 
 // Watches a folder from another thread while the job waits for a held

@@ -97,37 +97,88 @@ row 1 '待处理文件或者结果文件名不能为空。' r.txt none "" r.txt
 row 1 '请选择或者输入待处理文件或者结果文件。' a.txt 'b a b\r\nA' a.txt ""
 row 1 '用法：lexset-tidy' r.txt none
 row 1 '缺少结果文件' a.txt 'b a b\r\nA' a.txt
-row 1 '--memory-limit' r.txt none --memory-limit x a.txt r.txt
+# --memory-limit takes a count of bytes and nothing else.
+for limit in x ' -1' -1 +5 0 '' 1e6 0x10; do
+  row 1 "--memory-limit 的字节数不对：“$limit”" r.txt none --memory-limit "$limit" a.txt r.txt
+done
+for limit in 99999999999999999999 18446744073709551616; do
+  row 1 "--memory-limit 的字节数太大：“$limit”" r.txt none --memory-limit "$limit" a.txt r.txt
+done
 row 1 '--frobnicate' r.txt none --frobnicate a.txt r.txt
 row 1 '标准输入' r.txt none - - r.txt
 # Other problems: status 2, and the files as they were.
 row 2 '无法打开待处理文件“missing.txt”' r.txt none a.txt missing.txt r.txt
 row 2 '无法写入结果文件' no/r.txt none a.txt no/r.txt
-row 2 '结果文件未作任何改动。' "$(printf '%0256d' 0)" none a.txt "$(printf '%0256d' 0)"
+row 2 '未输出任何结果。' stdout '' missing.txt -
+row 2 '未创建结果文件。' "$(printf '%0256d' 0)" none a.txt "$(printf '%0256d' 0)"
 # A memory limit far below the distinct words sends them through run files.
 i=0
 many=''
 while [ $i -lt 3000 ]; do many="$many w$((i * 7919 % 3001)) x$i"; i=$((i + 1)); done
 STDIN=$many row 0 'runs=[1-9]' r.txt - --memory-limit 20000 --stats - r.txt
 
-# Help and version go to the standard output.
-"${tidy[@]}" --help >stdout 2>stderr || fail "--help failed"
-iconv -f "$charset" -t UTF-8 stdout | grep -q -- '--memory-limit' || fail "--help says nothing of --memory-limit"
+# Help and version go to the standard output; "/?" and "-h" ask for help
+# as "--help" does.
+for help in --help -h /?; do
+  "${tidy[@]}" "$help" >stdout 2>stderr || fail "$help failed"
+  iconv -f "$charset" -t UTF-8 stdout | grep -q -- '--memory-limit' || fail "$help says nothing of --memory-limit"
+done
 "${tidy[@]}" --version | grep -q '^lexset-tidy 1\.0\.0\.1' || fail "--version"
+
+# A standard output whose reader has gone: the result is incomplete.
+make_sources
+mkfifo pipe
+exec 5<>pipe 6>pipe 5<&- # a pipe with no reader left
+"${tidy[@]}" a.txt - >&6 2>stderr
+status=$?
+exec 6>&-
+text=$(iconv -f "$charset" -t UTF-8 stderr)
+[ "$status" -eq 2 ] && [[ $text == *'无法写入结果文件“标准输出”'*'输出的结果不完整。'* ]] ||
+  fail "a closed pipe as the standard output gave status $status: $text"
 
 if [ -n "$native" ]; then
   # Standard output that cannot be written is reported like any other result.
   make_sources
   "${tidy[@]}" a.txt - >/dev/full 2>stderr
   [ $? -eq 2 ] && grep -q '无法写入结果文件“标准输出”' stderr || fail "a full standard output: $(cat stderr)"
-  # Progress: a job that waits more than a second on its input shows a line
-  # on a terminal, and clears it before the message; redirected, nothing.
-  slow="(printf 'b '; sleep 1.5; printf 'a ') | ${tidy[*]} - r.txt"
-  shown=$(script -qec "$slow" /dev/null)
-  case $shown in *已读取*$'\r'*' '$'\r'处理完毕。*) ;; *) fail "no progress line, cleared, on a terminal: $shown" ;; esac
-  bash -c "$slow" 2>stderr
-  [ "$(cat stderr)" = '处理完毕。' ] || fail "progress shown though redirected: $(cat stderr)"
 fi
+
+# Progress on a terminal (under script): a job that has run for a second,
+# waiting on its input after the first 70 KB of it (more than a pipe
+# holds), shows a line with each step in the order it comes, every merge
+# pass with its count (while reading, those that keep few run files open;
+# the first come before the line shows), and clears it before the message.
+# Not when the result goes to the same terminal, nor redirected. A Windows
+# console writes it in UTF-8, with some cursor escapes.
+make_sources
+awk 'BEGIN { for (i = 0; i < 15000; i++) printf "w%d ", i * 7919 % 15013 }' >words.txt
+slow="(head -c 70000 words.txt; sleep 1.5; tail -c +70001 words.txt) | ${tidy[*]} --memory-limit 4096 --stats -"
+raw=$(script -qec "$slow r.txt" /dev/null | sed 's/\x1b\[[0-9;?]*[A-JL-Za-z]//g')
+steps=$(echo "$raw" | sed 's/\x1b\[K//g' | tr '\r' '\n' | sed 's/ *$//' | awk '
+  /^$/ || /^runs=/ { next }
+  { step = "?" }
+  /^已读取 / { step = "R" }
+  /^内存已满，正在写出第 [0-9]+ 个临时文件……$/ { step = "S" }
+  /^正在排序内存中的字符串……$/ { step = "T" }
+  /^正在合并 [1-9][0-9]* 个临时文件（第 [0-9]+ 遍）……$/ { step = $0; sub(/.*第 /, "M", step); sub(/ 遍.*/, "", step) }
+  /^正在合并 [1-9][0-9]* 个临时文件，写出结果……$/ { step = "W" }
+  /^处理完毕。$/ { step = "D" }
+  step != last { printf "%s ", step; last = step }')
+passes=$(echo "$raw" | sed -n 's/^runs=.* merge_passes=\([0-9]*\) .*/\1/p')
+seen=$(echo "$steps" | grep -o 'M[0-9]*' | tr -d M | tr '\n' ' ')
+first=${seen%% *}
+[[ ${passes:-0} -ge 2 && $steps =~ ^R\ ((S|M[0-9]+)\ )*(R\ ((S|M[0-9]+)\ )*)*T\ (M[0-9]+\ )*W\ D\ $ &&
+  "$seen" == "$(seq -f '%g ' "${first:-1}" "${passes:-0}" | tr -d '\n')" ]] ||
+  fail "progress on a terminal: $steps (merge passes: $passes)"
+[[ $raw =~ (\ +$'\r'|$'\e'\[K)处理完毕。 ]] || fail "the progress line was not cleared: $raw"
+shown=$(script -qec "${slow/--stats/} -" /dev/null)
+[[ $shown != *已读取* && $shown == *w7919*处理完毕。* ]] || fail "progress among the result's lines: $shown"
+# The result itself on a terminal reads right: on a Windows console as text.
+printf '\xef\xbb\xbf\xe4\xb8\xad\xe6\x96\x87 b' >chinese.txt
+shown=$(script -qec "${tidy[*]} chinese.txt -" /dev/null)
+[[ $shown == *b*中文*处理完毕。* ]] || fail "a result on the terminal: $shown"
+bash -c "$slow r.txt" 2>stderr
+[[ $(iconv -f "$charset" -t UTF-8 stderr) != *已读取* ]] || fail "progress shown though redirected: $(cat stderr)"
 
 [ "$failed" -eq 0 ] && echo "driver contract holds"
 exit "$failed"

@@ -1,48 +1,68 @@
 //===- ConsoleText.cpp - Texts for the console the program runs in --------===//
 #include "tools/ConsoleText.h"
 
+#include <cstdio>
+#include <string>
+
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/WideText.h"
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace lexset {
+namespace {
 
-std::string ToConsoleText(const std::string& text) {
-  std::string converted = text;
-#ifdef _WIN32
-  // The program's texts and paths are in the ANSI code page; a console may
-  // have another one, and a redirected stream takes the console's too.
-  UINT code_page = GetConsoleOutputCP();
-  if (code_page == 0) code_page = GetACP();
-  const int wide_size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (code_page != GetACP() && wide_size > 0) {
-    std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], wide_size);
-    const int size = WideCharToMultiByte(code_page, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
-    converted.assign(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(code_page, 0, wide.data(), wide_size, &converted[0], size, nullptr, nullptr);
-  }
-#endif
+std::FILE* File(Stream stream) { return stream == Stream::kOutput ? stdout : stderr; }
+
+// Bytes for the C runtime's stream, which turns each LF into the platform's
+// line end.
+std::string WithoutCarriageReturns(const std::string& text) {
   std::string out;
-  out.reserve(converted.size());
-  for (std::size_t i = 0; i < converted.size(); ++i) {
-    if (converted[i] == '\r' && i + 1 < converted.size() && converted[i + 1] == '\n') continue;
-    out += converted[i];
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
   }
   return out;
 }
 
-std::size_t DisplayWidth(const std::string& console_text) {
 #ifdef _WIN32
-  // In the double-byte code pages each byte takes a column.
-  if (GetConsoleOutputCP() != CP_UTF8) return console_text.size();
+HANDLE Handle(Stream stream) { return GetStdHandle(stream == Stream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE); }
+#else
+int Descriptor(Stream stream) { return stream == Stream::kOutput ? STDOUT_FILENO : STDERR_FILENO; }
 #endif
+
+}  // namespace
+
+void Write(Stream stream, const MessageText& text) {
+  std::FILE* const file = File(stream);
+#ifdef _WIN32
+  if (IsConsole(stream)) {
+    std::fflush(file);
+    WriteToConsole(Handle(stream), WideText(text));
+    return;
+  }
+  UINT code_page = GetConsoleOutputCP();
+  if (code_page == 0) code_page = GetACP();
+  std::fputs(WithoutCarriageReturns(Narrow(WideText(text), code_page)).c_str(), file);
+#else
+  std::fputs(WithoutCarriageReturns(text.text).c_str(), file);
+#endif
+  std::fflush(file);
+}
+
+std::size_t DisplayWidth(const MessageText& text) {
+  std::size_t width = 0;
+#ifdef _WIN32
+  for (const wchar_t c : WideText(text)) width += c < 0x80 ? 1 : 2;
+#else
   // UTF-8: a column for ASCII, two for the Chinese texts and punctuation
   // that the rest are.
-  std::size_t width = 0;
-  for (const char c : console_text) {
+  for (const char c : text.text) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (byte < 0x80) {
       ++width;
@@ -50,15 +70,27 @@ std::size_t DisplayWidth(const std::string& console_text) {
       width += 2;
     }
   }
+#endif
   return width;
 }
 
-bool StandardErrorIsConsole() {
+bool IsConsole(Stream stream) {
 #ifdef _WIN32
   DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+  return GetConsoleMode(Handle(stream), &mode) != 0;
 #else
-  return isatty(STDERR_FILENO) != 0;
+  return isatty(Descriptor(stream)) != 0;
+#endif
+}
+
+bool OutputAndErrorShareAConsole() {
+#ifdef _WIN32
+  // A process has at most one console.
+  return IsConsole(Stream::kOutput) && IsConsole(Stream::kError);
+#else
+  struct stat output, error;
+  return IsConsole(Stream::kOutput) && IsConsole(Stream::kError) && fstat(STDOUT_FILENO, &output) == 0 &&
+         fstat(STDERR_FILENO, &error) == 0 && output.st_rdev == error.st_rdev;
 #endif
 }
 

@@ -1,22 +1,37 @@
 //===- ConsoleText.h - Texts for the console the program runs in ----------===//
+//
+// The program's texts, and the paths and reasons its messages quote, as the
+// user reads them. On a Windows console they are written in UTF-16, each part
+// from its own code page, so that they read right whatever the console's
+// code page and the system's; redirected, they are bytes in the console's
+// code page (the ANSI code page without a console). Elsewhere they are UTF-8
+// throughout. Line ends are the platform's.
+//
+//===----------------------------------------------------------------------===//
 #pragma once
 
 #include <cstddef>
-#include <string>
+
+#include "core/JobMessages.h"
 
 namespace lexset {
 
-// Turns a text of the program (its ANSI code page, CR LF line ends) into
-// what the console shows: on Windows the console's code page, elsewhere
-// UTF-8; with LF line ends.
-std::string ToConsoleText(const std::string& text);
+enum class Stream { kOutput, kError };
 
-// How many columns a text from ToConsoleText takes: Chinese characters take
-// two.
-std::size_t DisplayWidth(const std::string& console_text);
+// Writes `text` to the standard output or error, as it is: add "\r\n" for a
+// line of its own.
+void Write(Stream stream, const MessageText& text);
 
-// Whether standard error is a console or terminal, where a line can be
+// How many columns `text` takes on a console or terminal: Chinese
+// characters and punctuation take two.
+std::size_t DisplayWidth(const MessageText& text);
+
+// Whether the stream is a console or terminal, where a line can be
 // rewritten in place.
-bool StandardErrorIsConsole();
+bool IsConsole(Stream stream);
+
+// Whether the standard output and error go to the same console or
+// terminal, where lines of the one would land in the middle of the other.
+bool OutputAndErrorShareAConsole();
 
 }  // namespace lexset

@@ -10,7 +10,8 @@ namespace lexset {
 namespace {
 
 // A job shorter than this shows nothing; a longer one is redrawn no more
-// often than every kRedraw, unless it moves to another stage.
+// often than every kRedraw, unless it takes another step (a stage, a run
+// file, a merge pass): every step shows.
 constexpr std::chrono::milliseconds kQuietStart(1000);
 constexpr std::chrono::milliseconds kRedraw(250);
 
@@ -27,7 +28,7 @@ std::string Bytes(std::uint64_t bytes) {
 
 std::string Describe(const JobProgressReport& report, double seconds) {
   using Stage = JobProgressReport::Stage;
-  char number[64];
+  char number[128];
   switch (report.stage) {
     case Stage::kReading: {
       std::string text = "已读取 " + Bytes(report.bytes_read);
@@ -48,13 +49,25 @@ std::string Describe(const JobProgressReport& report, double seconds) {
     case Stage::kSpilling:
       std::snprintf(number, sizeof number, "内存已满，正在写出第 %zu 个临时文件……", report.runs_written + 1);
       return number;
+    case Stage::kSorting:
+      return "正在排序内存中的字符串……";
     case Stage::kMerging:
-      std::snprintf(number, sizeof number, "正在合并 %zu 个临时文件……", report.runs_merging);
+      std::snprintf(number, sizeof number, "正在合并 %zu 个临时文件（第 %zu 遍）……", report.runs_merging,
+                    report.merge_pass);
       return number;
     case Stage::kWriting:
-      break;
+      if (report.runs_merging == 0) break;
+      std::snprintf(number, sizeof number, "正在合并 %zu 个临时文件，写出结果……", report.runs_merging);
+      return number;
   }
   return "正在排序并写出结果……";
+}
+
+// Whether `a` and `b` differ in more than the bytes read, which alone are
+// not worth a redraw every time.
+bool NewStep(const JobProgressReport& a, const JobProgressReport& b) {
+  return a.stage != b.stage || a.runs_written != b.runs_written || a.runs_merging != b.runs_merging ||
+         a.merge_pass != b.merge_pass;
 }
 
 }  // namespace
@@ -65,25 +78,22 @@ void ProgressLine::Update(const JobProgressReport& report) {
   if (!shown_) return;
   const Clock::time_point now = Clock::now();
   if (now - start_ < kQuietStart) return;
-  if (now - last_ < kRedraw && report.stage == last_stage_ && width_ != 0) return;
+  if (now - last_ < kRedraw && !NewStep(report, last_report_) && width_ != 0) return;
   last_ = now;
-  last_stage_ = report.stage;
+  last_report_ = report;
   Show(Describe(report, std::chrono::duration<double>(now - start_).count()));
 }
 
 void ProgressLine::Show(const std::string& text) {
-  const std::string line = ToConsoleText(text);
-  const std::size_t width = DisplayWidth(line);
+  const std::size_t width = DisplayWidth(text);
   // Spaces cover what is left of a longer line before.
-  std::fprintf(stderr, "\r%s%*s", line.c_str(), static_cast<int>(width_ > width ? width_ - width : 0), "");
-  std::fflush(stderr);
+  Write(Stream::kError, "\r" + text + std::string(width_ > width ? width_ - width : 0, ' '));
   width_ = width;
 }
 
 void ProgressLine::Clear() {
   if (width_ == 0) return;
-  std::fprintf(stderr, "\r%*s\r", static_cast<int>(width_), "");
-  std::fflush(stderr);
+  Write(Stream::kError, "\r" + std::string(width_, ' ') + "\r");
   width_ = 0;
 }
 

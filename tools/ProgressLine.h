@@ -11,7 +11,8 @@ namespace lexset {
 
 // Shows how a job goes on one line of standard error, rewritten in place,
 // once the job has run for a second; silent when told to be, which the
-// caller does when standard error is not a console.
+// caller does when standard error is not a console, or is the console the
+// result goes to.
 class ProgressLine final : public JobProgress {
  public:
   explicit ProgressLine(bool shown);
@@ -30,7 +31,7 @@ class ProgressLine final : public JobProgress {
   bool shown_;
   Clock::time_point start_;
   Clock::time_point last_;
-  JobProgressReport::Stage last_stage_ = JobProgressReport::Stage::kReading;
+  JobProgressReport last_report_;  // the last one shown
   std::size_t width_ = 0;  // columns of the line on the screen
 };
 

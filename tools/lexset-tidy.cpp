@@ -6,14 +6,15 @@
 // distinct words all go to one result; "-" reads the standard input or
 // writes the standard output. Prints the message the window would show on
 // standard error, and while a long job runs, its progress on one line when
-// standard error is a console. Exit status: 0 when the job completed, 1 for
-// an empty path or a usage error, 2 for any other problem.
+// standard error is a console that the result does not go to. Exit status:
+// 0 when the job completed, 1 for an empty path or a usage error, 2 for any
+// other problem.
 //
 //===----------------------------------------------------------------------===//
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -42,20 +43,54 @@ constexpr char kHelp[] =
     "                         （默认由程序按内存大小决定）\r\n"
     "  --stats                另外输出临时文件的统计数字\r\n"
     "  --quiet                不显示进度和“处理完毕。”，只报告问题\r\n"
-    "  --help                 显示本说明\r\n"
+    "  --help、-h、/?         显示本说明\r\n"
     "  --version              显示版本\r\n"
     "\r\n"
     "退出状态：0 处理完毕；1 文件名为空或用法有误；2 其他问题。\r\n";
 
-void Print(std::FILE* stream, const std::string& text) {
-  std::fprintf(stream, "%s\n", lexset::ToConsoleText(text).c_str());
+// A line of its own.
+void Print(lexset::Stream stream, lexset::MessageText text) {
+  text += "\r\n";
+  lexset::Write(stream, text);
 }
 
 // A usage error: what is wrong, and how to use the program.
-int UsageError(const std::string& problem) {
-  Print(stderr, "lexset-tidy：" + problem);
-  Print(stderr, kUsage);
+int UsageError(const lexset::MessageText& problem) {
+  lexset::MessageText text("lexset-tidy：");
+  for (const auto& [offset, length] : problem.quoted) text.quoted.emplace_back(text.text.size() + offset, length);
+  text += problem.text;
+  Print(lexset::Stream::kError, text);
+  Print(lexset::Stream::kError, kUsage);
   return 1;
+}
+
+// "`words`“`named`”`after`", quoting what the user typed.
+lexset::MessageText Quoting(const char* words, const std::string& named, const std::string& after = "") {
+  lexset::MessageText text(words);
+  text += "“";
+  text.Quote(named) += "”" + after;
+  return text;
+}
+
+// A count of bytes as written by the user: decimal digits only, not 0, and
+// no more than this program can hold (4 GiB less a byte in the 32-bit
+// program). Returns the usage error's text, or an empty one.
+lexset::MessageText ParseByteCount(const std::string& text, std::size_t* count) {
+  constexpr std::uint64_t kLargest = std::numeric_limits<std::size_t>::max();
+  std::uint64_t value = 0;
+  bool too_large = false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return Quoting("--memory-limit 的字节数不对：", text, "，应为正整数");
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    too_large = too_large || value > (kLargest - digit) / 10;
+    if (!too_large) value = value * 10 + digit;
+  }
+  if (text.empty() || value == 0) return Quoting("--memory-limit 的字节数不对：", text, "，应为正整数");
+  if (too_large) {
+    return Quoting("--memory-limit 的字节数太大：", text, "，最多为 " + std::to_string(kLargest));
+  }
+  *count = static_cast<std::size_t>(value);
+  return {};
 }
 
 int ExitStatus(lexset::JobStatus status) {
@@ -86,32 +121,29 @@ int main(int argc, char** argv) {
   bool options_ended = false;
   for (int arg = 1; arg < argc; ++arg) {
     const std::string text = argv[arg];
-    if (options_ended || text.size() < 2 || text[0] != '-') {
+    // "/?" and "-h" ask for help, as of other console programs of Windows.
+    const bool help = !options_ended && (text == "--help" || text == "-h" || text == "/?");
+    if (!help && (options_ended || text.size() < 2 || text[0] != '-')) {
       paths.push_back(text);
     } else if (text == "--") {
       options_ended = true;
-    } else if (text == "--help") {
-      Print(stdout, kHelp);
+    } else if (help) {
+      Print(lexset::Stream::kOutput, kHelp);
       return 0;
     } else if (text == "--version") {
-      Print(stdout, kVersion);
+      Print(lexset::Stream::kOutput, kVersion);
       return 0;
     } else if (text == "--memory-limit") {
       if (arg + 1 >= argc) return UsageError("--memory-limit 后面缺少字节数");
-      char* end = nullptr;
-      const char* value = argv[++arg];
-      const unsigned long long limit = std::strtoull(value, &end, 10);
-      if (end == value || *end != '\0' || limit == 0 || value[0] == '-') {
-        return UsageError(std::string("--memory-limit 的字节数不对：") + value);
-      }
-      options.memory_limit = static_cast<std::size_t>(limit);
+      const lexset::MessageText problem = ParseByteCount(argv[++arg], &options.memory_limit);
+      if (!problem.text.empty()) return UsageError(problem);
     } else if (text == "--stats") {
       print_stats = true;
       options.stats = &stats;
     } else if (text == "--quiet") {
       quiet = true;
     } else {
-      return UsageError("不认识的选项 " + text);
+      return UsageError(lexset::MessageText("不认识的选项 ").Quote(text));
     }
   }
   if (paths.size() < 2) return UsageError(paths.empty() ? "缺少待处理文件和结果文件" : "缺少结果文件");
@@ -121,18 +153,24 @@ int main(int argc, char** argv) {
   for (const std::string& path : paths) standard_inputs += path == "-";
   if (standard_inputs > 1) return UsageError("标准输入（-）只能读一次");
 
-  lexset::ProgressLine progress(!quiet && lexset::StandardErrorIsConsole());
-  if (!quiet && lexset::StandardErrorIsConsole()) options.progress = &progress;
+  // No progress where nobody sees it, nor where its redraws would land in
+  // the middle of the result's lines.
+  const bool shown = !quiet && lexset::IsConsole(lexset::Stream::kError) &&
+                     !(result == "-" && lexset::OutputAndErrorShareAConsole());
+  lexset::ProgressLine progress(shown);
+  if (shown) options.progress = &progress;
   const lexset::JobOutcome outcome = lexset::TidyWordList(paths, result, options);
   progress.Clear();
 
   if (!quiet || outcome.status != lexset::JobStatus::kCompleted) {
-    Print(stderr, lexset::DescribeOutcome(outcome).text);
+    Print(lexset::Stream::kError, lexset::DescribeOutcome(outcome));
   }
   if (print_stats) {
-    std::fprintf(stderr, "runs=%zu merge_passes=%zu run_bytes_written=%llu peak_run_bytes=%llu\n", stats.runs_written,
-                 stats.merge_passes, static_cast<unsigned long long>(stats.bytes_written),
-                 static_cast<unsigned long long>(stats.peak_run_bytes));
+    char figures[160];
+    std::snprintf(figures, sizeof figures, "runs=%zu merge_passes=%zu run_bytes_written=%llu peak_run_bytes=%llu",
+                  stats.runs_written, stats.merge_passes, static_cast<unsigned long long>(stats.bytes_written),
+                  static_cast<unsigned long long>(stats.peak_run_bytes));
+    Print(lexset::Stream::kError, figures);
   }
   return ExitStatus(outcome.status);
 }

@@ -89,59 +89,72 @@ constexpr BYTE kHandXor[32 * 4] = {
 bool g_pressed = false;
 // A label's text, fetched for painting and for clicks; longer texts are cut.
 char g_text[kHyperlinkTargetSize];
-// Made on first need and kept until the process ends: the default GUI
-// font, underlined, at each pixel height a label has needed (ample for 500 %
-// scaling), and the hand.
-constexpr LONG kLinkFontHeights = 128;
-HFONT g_linkFonts[kLinkFontHeights];
+// Made on first need and kept until the process ends: the one font of
+// every label, and the hand.
+HFONT g_linkFont = nullptr;
 HCURSOR g_handCursor = nullptr;
 
 HyperlinkData* RecordOf(HWND window) {
   return reinterpret_cast<HyperlinkData*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// The default GUI font `gui`, underlined, `height` pixels high (measured as
-// the stock font measures its own height, by cell or by character).
-HFONT LinkFont(LOGFONTA gui, LONG height) {
-  if (height < 0 || height >= kLinkFontHeights) return nullptr;
-  if (g_linkFonts[height] == nullptr) {
-    gui.lfHeight = gui.lfHeight < 0 ? -height : height;
-    gui.lfUnderline = TRUE;
-    g_linkFonts[height] = ::CreateFontIndirectA(&gui);
-  }
-  return g_linkFonts[height];
+UINT TextFormat(HWND label) {
+  const LONG style = ::GetWindowLongA(label, GWL_STYLE);
+  UINT format = DT_SINGLELINE;
+  if (style & SS_CENTER) format |= DT_CENTER;
+  if (style & SS_RIGHT) format |= DT_RIGHT;
+  if (style & SS_CENTERIMAGE) format |= DT_VCENTER;
+  return format;
 }
 
-LONG TextWidth(HDC dc, HFONT font, const char* text, UINT format) {
+// Whether the text of every link label among `parent`'s controls fits its
+// label in `font`.
+bool EveryLinkFits(HWND parent, HDC dc, HFONT font) {
   const HGDIOBJ previous = ::SelectObject(dc, font);
-  RECT rect{0, 0, 0, 0};
-  ::DrawTextA(dc, text, -1, &rect, format | DT_CALCRECT);
+  bool fit = true;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr && fit; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (::GetWindowLongPtrA(child, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&HyperlinkWndProc)) continue;
+    RECT client, text{0, 0, 0, 0};
+    ::GetClientRect(child, &client);
+    ::GetWindowTextA(child, g_text, sizeof g_text);
+    ::DrawTextA(dc, g_text, -1, &text, TextFormat(child) | DT_CALCRECT);
+    fit = text.right - text.left <= client.right - client.left;
+  }
   ::SelectObject(dc, previous);
-  return rect.right - rect.left;
+  return fit;
 }
 
-// The font in which a label `width` pixels wide draws `text`: the default
-// GUI font, underlined, wherever the text fits. At higher scaling a label,
-// sized in its dialog's units, may grow less than that font, since the units
-// follow the average width of the dialog's font in whole pixels; then the
-// largest smaller size at which the text fits, in step with the dialog. Never
-// below the font's size at 100 %: a text that fits there fits at any scaling,
-// and one too long for its label is cut at the edge, in the full size.
-HFONT FittingLinkFont(HDC dc, const char* text, LONG width, UINT format) {
-  LOGFONTA gui;
-  if (::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui) != sizeof gui) return nullptr;
-  const LONG full = gui.lfHeight < 0 ? -gui.lfHeight : gui.lfHeight;
-  const HFONT fullFont = LinkFont(gui, full);
-  const LONG fullWidth = fullFont != nullptr ? TextWidth(dc, fullFont, text, format) : 0;
-  if (fullWidth <= width) return fullFont;
+// The font of every label: the default GUI font, underlined, made when the
+// first label is painted. At higher scaling the labels, sized in their
+// dialog's units, may grow less than that font, since the units follow the
+// average width of the dialog's font in whole pixels; then it is made at the
+// largest smaller size at which the text of every label of `label`'s window
+// fits, so that the labels stay alike and in step with the dialog. Never
+// below the font's size at 100 %: a text that fits there fits at any
+// scaling, and one too long for its label is cut at the edge, in the full
+// size.
+HFONT LinkFont(HWND label, HDC dc) {
+  if (g_linkFont != nullptr) return g_linkFont;
+  LOGFONTA font;
+  if (::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font) != sizeof font) return nullptr;
+  font.lfUnderline = TRUE;
+  const LONG full = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
   const LONG smallest = std::max(1, ::MulDiv(full, 96, ::GetDeviceCaps(dc, LOGPIXELSY)));
-  // From just above the proportional estimate, which rounding may leave one
-  // size short.
-  for (LONG height = std::min(full - 1, full * width / fullWidth + 1); height >= smallest; --height) {
-    const HFONT font = LinkFont(gui, height);
-    if (font != nullptr && TextWidth(dc, font, text, format) <= width) return font;
+  const LONG sign = font.lfHeight < 0 ? -1 : 1;  // measured by character or by cell, as the stock font is
+  for (LONG height = full; height >= smallest && g_linkFont == nullptr; --height) {
+    font.lfHeight = sign * height;
+    const HFONT candidate = ::CreateFontIndirectA(&font);
+    if (candidate != nullptr && EveryLinkFits(::GetParent(label), dc, candidate)) {
+      g_linkFont = candidate;
+    } else if (candidate != nullptr) {
+      ::DeleteObject(candidate);
+    }
   }
-  return fullFont;
+  if (g_linkFont == nullptr) {
+    font.lfHeight = sign * full;
+    g_linkFont = ::CreateFontIndirectA(&font);
+  }
+  return g_linkFont;
 }
 
 HCURSOR HandCursor() {
@@ -154,22 +167,16 @@ HCURSOR HandCursor() {
 // Draws the text on one line, aligned as the static is, in the link's
 // colour on the button face; the rest of the control is left alone.
 LRESULT OnPaint(HWND window, const HyperlinkData& link) {
-  const LONG style = ::GetWindowLongA(window, GWL_STYLE);
-  UINT format = DT_SINGLELINE;
-  if (style & SS_CENTER) format |= DT_CENTER;
-  if (style & SS_RIGHT) format |= DT_RIGHT;
-  if (style & SS_CENTERIMAGE) format |= DT_VCENTER;
-
   RECT client;
   ::GetClientRect(window, &client);
   PAINTSTRUCT paint;
   const HDC dc = ::BeginPaint(window, &paint);
   ::SetTextColor(dc, link.colour);
   ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-  ::GetWindowTextA(window, g_text, sizeof g_text);
-  const HFONT font = FittingLinkFont(dc, g_text, client.right - client.left, format);
+  const HFONT font = LinkFont(window, dc);
   const HGDIOBJ previousFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-  ::DrawTextA(dc, g_text, -1, &client, format);
+  ::GetWindowTextA(window, g_text, sizeof g_text);
+  ::DrawTextA(dc, g_text, -1, &client, TextFormat(window));
   if (previousFont != nullptr) ::SelectObject(dc, previousFont);
   ::EndPaint(window, &paint);
   return 0;

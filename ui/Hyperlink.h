@@ -1,10 +1,10 @@
 //===- Hyperlink.h - Static text controls that work as links -------------===//
 //
-// A label attached here paints its text underlined in a link colour, in the
-// default GUI font (smaller where, at high display scaling, the text would
-// not fit the label otherwise), shows a hand cursor, and on a click turns the
-// visited colour and hands its target to the shell. The subclassing lasts
-// until the control is destroyed.
+// A label attached here paints its text underlined in a link colour, in one
+// font shared by every label (the default GUI font, smaller where at high
+// display scaling a label's text would not fit otherwise), shows a hand
+// cursor, and on a click turns the visited colour and hands its target to
+// the shell. The subclassing lasts until the control is destroyed.
 //
 //===----------------------------------------------------------------------===//
 #pragma once

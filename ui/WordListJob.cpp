@@ -5,6 +5,7 @@
 
 #include "core/JobMessages.h"
 #include "core/TidyJob.h"
+#include "platform/WideText.h"
 #include "ui/framework/Wnd.h"
 
 namespace {
@@ -31,5 +32,6 @@ void RunWordListJob(const CString& source, const CString& result, CWnd* owner) {
     outcome = lexset::TidyWordList(source.str(), result.str());
   }
   const lexset::JobMessage message = lexset::DescribeOutcome(outcome);
-  owner->MessageBox(message.text.c_str(), lexset::kMessageCaption, MB_OK | static_cast<UINT>(message.icon));
+  owner->MessageBox(lexset::WideText(message).c_str(), CA2W(lexset::kMessageCaption),
+                    MB_OK | static_cast<UINT>(message.icon));
 }

@@ -1,7 +1,7 @@
 //===- GuiHarness.cpp - Working lexset's real window from another process ===//
 //
 // usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
-//        lexset-gui-test --present [about]            for screenshots
+//        lexset-gui-test --present [about|message]    for screenshots
 //        lexset-gui-test --record TARGET              the shell's stand-in
 //
 // The test prefix names a copy of this program as the "open" command of
@@ -11,6 +11,7 @@
 //===----------------------------------------------------------------------===//
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -74,17 +75,24 @@ int Record() {
   return log.good() ? 0 : 1;
 }
 
-// Makes lexset's window (or its About box) the active window, and prints
-// its place as "WIDTHxHEIGHT+X+Y" for the screenshot tool. No X window has
-// the focus on a virtual display, so the caption would stay grey.
-int Present(bool about) {
+// Makes lexset's window, its About box or a message that quotes a path the
+// active window, and prints its place as "WIDTHxHEIGHT+X+Y" for the
+// screenshot tool. No X window has the focus on a virtual display, so the
+// caption would stay grey.
+int Present(const std::string& what) {
   HWND window = WaitForMainWindow(0);
   if (window == nullptr || !Answers(window)) return 1;
   SetForegroundWindow(GetDesktopWindow());
   Sleep(100);
   SetForegroundWindow(window);
-  if (about) {
-    PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  if (what == "about") PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  if (what == "message") {
+    // A source that is not there: é is in the ANSI code pages 936 and 1252.
+    SetDlgItemTextW(window, IDC_SOURCE_PATH, L"C:\\lexset-test\\café.txt");
+    SetDlgItemTextW(window, IDC_RESULT_PATH, L"C:\\lexset-test\\result.txt");
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+  }
+  if (what == "about" || what == "message") {
     const HWND owner = window;
     if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
   }
@@ -99,6 +107,11 @@ int Present(bool about) {
 
 }  // namespace
 
+UINT SystemCodePage() {
+  const char* code_page = std::getenv("LEXSET_WINE_CODE_PAGE");
+  return code_page != nullptr ? static_cast<UINT>(std::atoi(code_page)) : 936;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int ms) {
   for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
     if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
@@ -106,14 +119,28 @@ bool WaitUntil(const std::function<bool()>& condition, int ms) {
   return true;
 }
 
+std::string Cp936(const std::wstring& text) {
+  std::string narrow(text.size() * 2, '\0');
+  narrow.resize(WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), &narrow[0],
+                                    static_cast<int>(narrow.size()), nullptr, nullptr));
+  return narrow;
+}
+
+std::wstring Wide(const std::string& cp936) {
+  std::wstring wide(cp936.size(), L'\0');
+  wide.resize(MultiByteToWideChar(936, 0, cp936.data(), static_cast<int>(cp936.size()), &wide[0],
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+
 std::string WindowText(HWND window) {
-  char text[8192];
+  wchar_t text[8192];
   DWORD_PTR size = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
                            &size)) {
     return "<no answer>";
   }
-  return std::string(text, size);
+  return Cp936(std::wstring(text, size));
 }
 
 HWND OwnedDialog(HWND owner) {
@@ -148,7 +175,7 @@ bool App::Start() {
 
 void App::Type(int id, const std::string& text) const {
   DWORD_PTR ignored;
-  SendMessageTimeoutA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()), SMTO_ABORTIFHUNG, 5000,
                       &ignored);
 }
 
@@ -232,7 +259,7 @@ std::string FreshFolder() {
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--record") == 0) return gui::Record();
   if (argc > 1 && std::strcmp(argv[1], "--present") == 0) {
-    return gui::Present(argc > 2 && std::strcmp(argv[2], "about") == 0);
+    return gui::Present(argc > 2 ? argv[2] : "");
   }
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) {

@@ -24,6 +24,16 @@ namespace gui {
 // Scratch folders, the shell's stand-in and what it was asked to open.
 constexpr char kTestFolder[] = "C:\\lexset-test";
 
+// The tests' texts are in code page 936, as the program's own, whatever
+// the system's ANSI code page; they go to and come from the program in
+// UTF-16. Typed paths are read back the same way.
+std::string Cp936(const std::wstring& text);
+std::wstring Wide(const std::string& cp936);
+
+// The ANSI code page the tests run under: 936 unless the prefix is another
+// (scripts/wine-env.sh).
+UINT SystemCodePage();
+
 // Polls `condition` every 20 ms for up to `ms` milliseconds.
 bool WaitUntil(const std::function<bool()>& condition, int ms = 10000);
 std::string WindowText(HWND window);

@@ -23,6 +23,7 @@ struct Ink {
   bool only_colour = true;
   // A row of pixels of exactly the colour runs across the ink.
   bool underlined = false;
+  int underline_row = -1;
 };
 
 bool Between(int v, int from, int to) { return v >= std::min(from, to) - 4 && v <= std::max(from, to) + 4; }
@@ -66,7 +67,7 @@ Ink InkOf(HWND window, COLORREF colour) {
                         Between(GetBValue(c), GetBValue(face), GetBValue(colour));
     }
   }
-  if (!ink.any) return Ink{w, h, {0, 0, 0, 0}, false, false, false};
+  if (!ink.any) return Ink{w, h, {0, 0, 0, 0}, false, false, false, -1};
   // A glyph such as '/' may reach a pixel or two past the line.
   for (int y = ink.box.top; y < ink.box.bottom && !ink.underlined; ++y) {
     int run = 0;
@@ -74,6 +75,7 @@ Ink InkOf(HWND window, COLORREF colour) {
       run = pixels[static_cast<std::size_t>(y) * w + x] == colour ? run + 1 : 0;
       ink.underlined = run * 10 >= (ink.box.right - ink.box.left) * 9;
     }
+    if (ink.underlined) ink.underline_row = y;
   }
   return ink;
 }
@@ -225,14 +227,20 @@ TEST_P(ScalingTest, LinksAndEveryOtherTextAreWhole) {
   auto probe = app.Probe();
   EXPECT_EQ(probe["dpi"], std::to_string(GetParam().dpi));
   EXPECT_EQ(probe["cut"], "");
+  std::vector<Ink> inks;
   for (int id : {IDC_WEBSITE_LINK, IDC_EMAIL_LINK}) {
     SCOPED_TRACE(id);
-    const Ink ink = ExpectLink(app.Item(id), kBlue);
+    inks.push_back(ExpectLink(app.Item(id), kBlue));
     // The underline runs under the whole text, so it reaches the right edge
     // only where the text is cut there.
-    EXPECT_LE(ink.box.left, 1);
-    EXPECT_LT(ink.box.right, ink.width);
+    EXPECT_LE(inks.back().box.left, 1);
+    EXPECT_LT(inks.back().box.right, inks.back().width);
   }
+  // One font for both: both texts reach from the top of an 'l' to the
+  // bottom of a 'p', and are underlined at the same depth.
+  EXPECT_EQ(inks[0].box.top, inks[1].box.top);
+  EXPECT_EQ(inks[0].box.bottom, inks[1].box.bottom);
+  EXPECT_EQ(inks[0].underline_row, inks[1].underline_row);
   PostMessageA(app.dialog(), WM_SYSCOMMAND, IDM_ABOUT, 0);
   ASSERT_NE(app.WaitForOwned(), nullptr);
   EXPECT_EQ(app.Probe()["box-cut"], "");

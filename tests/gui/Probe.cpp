@@ -13,11 +13,20 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "res/resource.h"
 
 namespace {
+
+// Texts are reported in code page 936, as the tests write them, whatever
+// the system's.
+std::string Cp936(const wchar_t* text) {
+  char narrow[1024] = "";
+  WideCharToMultiByte(936, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+  return narrow;
+}
 
 // Which icon, the program's own or a stock one, `icon` is.
 std::string IconName(LRESULT icon) {
@@ -73,9 +82,10 @@ std::string CursorOver(HWND window, const std::string& name) {
 std::string CutTexts(HWND dialog) {
   std::string cut;
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    char kind[16] = "", text[256] = "";
+    char kind[16] = "";
+    wchar_t text[256] = L"";
     GetClassNameA(child, kind, sizeof kind);
-    GetWindowTextA(child, text, sizeof text);
+    GetWindowTextW(child, text, std::size(text));
     const int id = GetDlgCtrlID(child);
     const bool label = _stricmp(kind, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
     if (!(label || _stricmp(kind, "Button") == 0) || id == IDC_WEBSITE_LINK || id == IDC_EMAIL_LINK) continue;
@@ -83,10 +93,10 @@ std::string CutTexts(HWND dialog) {
     GetClientRect(child, &client);
     const HDC dc = GetDC(child);
     const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
-    DrawTextA(dc, text, -1, &drawn, DT_SINGLELINE | DT_CALCRECT);
+    DrawTextW(dc, text, -1, &drawn, DT_SINGLELINE | DT_CALCRECT);
     SelectObject(dc, previous);
     ReleaseDC(child, dc);
-    if (drawn.right > client.right || drawn.bottom > client.bottom) cut += std::string(text) + "|";
+    if (drawn.right > client.right || drawn.bottom > client.bottom) cut += Cp936(text) + "|";
   }
   return cut;
 }
@@ -115,11 +125,11 @@ std::string Observe() {
   // The system menu's last entry, and whether a separator comes before it.
   if (const HMENU menu = GetSystemMenu(main, FALSE)) {
     const int last = GetMenuItemCount(menu) - 1;
-    char text[256] = "";
-    GetMenuStringA(menu, last, text, sizeof text, MF_BYPOSITION);
+    wchar_t text[256] = L"";
+    GetMenuStringW(menu, last, text, std::size(text), MF_BYPOSITION);
     const bool separated = GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR;
-    out += "menu-last " + std::to_string(GetMenuItemID(menu, last)) + (separated ? " after-separator " : " ") + text +
-           "\n";
+    out += "menu-last " + std::to_string(GetMenuItemID(menu, last)) + (separated ? " after-separator " : " ") +
+           Cp936(text) + "\n";
   }
   // The scaling the program draws at, and what does not fit.
   const HDC screen = GetDC(main);

@@ -15,6 +15,7 @@ constexpr char kEmptyPaths[] = "待处理文件或者结果文件名不能为空
 constexpr char kCompleted[] = "处理完毕。";
 constexpr char kEmptyResult[] = "结果文件名不能为空。\r\n请先生成结果文件。";
 constexpr char kUntouched[] = "结果文件未作任何改动。";
+constexpr char kNotCreated[] = "未创建结果文件。";
 
 // A control as the user sees it; a window's controls in tab order.
 struct Control {
@@ -103,8 +104,8 @@ std::string StartAndRead(const App& app, const char* icon) {
   return ReadBox(app, icon);
 }
 
-TEST(MainWindowTest, ShowsItsTextsAndIconsInCodePage936) {
-  EXPECT_EQ(GetACP(), 936u);
+TEST(MainWindowTest, ShowsItsTextsAndIconsOnEverySystem) {
+  EXPECT_EQ(GetACP(), SystemCodePage());
   App app;
   ASSERT_TRUE(app.Start());
   EXPECT_EQ(WindowText(app.dialog()), "VELDRA词表去重排序整理工具");
@@ -192,17 +193,24 @@ struct Problem {
   const char* result;
   const char* says;  // the message, up to the path it names
   bool names_source;
+  const char* last_line;  // what became of the result
   void (*prepare)(const std::string& folder);
 };
 
 const Problem kProblems[] = {
-    {"MissingSource", "missing.txt", "result.txt", "无法打开待处理文件“", true, nullptr},
-    {"ResultInAMissingFolder", "source.txt", "no such folder\\result.txt", "无法写入结果文件“", false, nullptr},
-    {"ReadOnlyResult", "source.txt", "result.txt", "无法写入结果文件“", false,
+    {"MissingSource", "missing.txt", "result.txt", "无法打开待处理文件“", true, kUntouched, nullptr},
+    // A path in the system's code page among the program's texts, which
+    // are in code page 936: é is in both 936 and 1252.
+    {"MissingSourceWithAnAccent", "café.txt", "result.txt", "无法打开待处理文件“", true, kUntouched, nullptr},
+    {"ResultInAMissingFolder", "source.txt", "no such folder\\result.txt", "无法写入结果文件“", false, kNotCreated,
+     nullptr},
+    {"ReadOnlyResult", "source.txt", "result.txt", "无法写入结果文件“", false, kUntouched,
      [](const std::string& folder) { SetFileAttributesA((folder + "\\result.txt").c_str(), FILE_ATTRIBUTE_READONLY); }},
-    {"ResultIsAFolder", "source.txt", "sub", "无法写入结果文件“", false,
+    {"ResultIsAFolder", "source.txt", "sub", "无法写入结果文件“", false, kUntouched,
      [](const std::string& folder) { CreateDirectoryA((folder + "\\sub").c_str(), nullptr); }},
 };
+
+void PrintTo(const Problem& row, std::ostream* out) { *out << row.name; }
 
 class ProblemTest : public ::testing::TestWithParam<Problem> {};
 
@@ -220,7 +228,7 @@ TEST_P(ProblemTest, IsReportedAndChangesNoFile) {
   const std::string text = StartAndRead(app, "exclamation");
   const std::string named = folder + "\\" + (row.names_source ? row.source : row.result);
   EXPECT_EQ(text.substr(0, text.find("\r\n")), row.says + named + "”。");
-  EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), kUntouched);
+  EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), row.last_line);
   EXPECT_EQ(ReadAll(folder + "\\result.txt"), "precious");
   EXPECT_EQ(List(folder), before);
   SetFileAttributesA((folder + "\\result.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -458,6 +466,25 @@ TEST(AboutTest, SystemMenuEntryShowsTheBox) {
     EXPECT_TRUE(IsWindowEnabled(app.dialog()));
   }
   EXPECT_TRUE(app.Running());
+}
+
+// Dialogs open in the middle of what they belong to: the window in the
+// work area of the screen, the About box over the window. Halves are
+// rounded, so the middles agree to a pixel.
+TEST(AboutTest, TheWindowOpensCentredAndTheBoxOverIt) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  RECT area, window, about;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));
+  GetWindowRect(app.dialog(), &window);
+  EXPECT_NEAR(window.left + window.right, area.left + area.right, 2);
+  EXPECT_NEAR(window.top + window.bottom, area.top + area.bottom, 2);
+  PostMessageA(app.dialog(), WM_SYSCOMMAND, IDM_ABOUT, 0);
+  const HWND box = WaitForAbout(app);
+  ASSERT_NE(box, nullptr);
+  GetWindowRect(box, &about);
+  EXPECT_NEAR(about.left + about.right, window.left + window.right, 2);
+  EXPECT_NEAR(about.top + about.bottom, window.top + window.bottom, 2);
 }
 
 }  // namespace

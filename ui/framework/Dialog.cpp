@@ -34,8 +34,8 @@ bool ReturnsResultDirectly(UINT message) {
 // here, like the program's other messages under the application's name, and
 // the message counts as handled.
 void ReportException(HWND window, const char* what) {
-  const LPCSTR caption = AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : nullptr;
-  ::MessageBoxA(window, what, caption, MB_OK | MB_ICONEXCLAMATION);
+  const CA2W caption(AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : nullptr);
+  ::MessageBoxW(window, CA2W(what), caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace
@@ -47,7 +47,9 @@ INT_PTR CDialog::DoModal() {
   if (parent == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
     parent = AfxGetApp()->m_pMainWnd->m_hWnd;
   }
-  return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, &CDialog::DialogProc,
+  // The wide function keeps the template's texts in UTF-16: the ANSI one
+  // would convert them to the ANSI code page, which may lack them.
+  return ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), parent, &CDialog::DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
@@ -123,8 +125,23 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   return handled;
 }
 
+// A dialog that its initialisation neither moved nor showed opens in the
+// middle of its owner, or of the screen, as the framework's dialogs do; the
+// template's position (the top left corner) is only a default.
+BOOL CDialog::InitDialog() {
+  RECT before;
+  GetWindowRect(&before);
+  const BOOL result = OnInitDialog();
+  RECT after;
+  GetWindowRect(&after);
+  if ((GetStyle() & (WS_VISIBLE | WS_CHILD)) == 0 && after.left == before.left && after.top == before.top) {
+    CenterWindow();
+  }
+  return result;
+}
+
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) return OnInitDialog();
+  if (message == WM_INITDIALOG) return InitDialog();
 
   m_defaultRequested = false;
   LRESULT result = 0;

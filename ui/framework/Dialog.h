@@ -31,7 +31,8 @@ class CDialog : public CWnd {
 
  protected:
   // Called while the dialog is created, before it is shown. Return TRUE to
-  // give the focus to the first control that takes it.
+  // give the focus to the first control that takes it. A dialog this leaves
+  // where it was, and hidden, is then centred.
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* pDX) { (void)pDX; }
   // Called for the OK button and Enter; ends the dialog with IDOK.
@@ -43,6 +44,8 @@ class CDialog : public CWnd {
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  // Runs OnInitDialog, then centres the dialog unless it moved or showed it.
+  BOOL InitDialog();
 
   UINT m_nIDTemplate;
   CWnd* m_pParentWnd;

@@ -5,8 +5,15 @@
 
 #include <string>
 
-// A string of ANSI bytes that converts to a C string wherever the Windows
-// API takes one.
+// The code page of the program's own texts (its string literals, and the
+// strings it loads), whatever the system's ANSI code page: the framework
+// shows them through the wide functions, converted from it. Paths, which the
+// user types and the file functions take, are in the ANSI code page.
+constexpr UINT CP_PROGRAM = 936;
+
+// A string of bytes that converts to a C string wherever the Windows API
+// takes one: a text of the program in CP_PROGRAM, or a path in the ANSI code
+// page.
 class CString {
  public:
   CString() = default;
@@ -25,7 +32,8 @@ class CString {
   BOOL IsEmpty() const { return text_.empty(); }
   void Empty() { text_.clear(); }
 
-  // Loads a string resource of the executable. Returns false if it is missing.
+  // Loads a string resource of the executable, in CP_PROGRAM. Returns false
+  // if it is missing.
   BOOL LoadString(UINT id);
 
   friend bool operator==(const CString& a, const CString& b) { return a.text_ == b.text_; }
@@ -33,4 +41,15 @@ class CString {
 
  private:
   std::string text_;
+};
+
+// A text converted to UTF-16 for a wide function, from CP_PROGRAM or the
+// code page given.
+class CA2W {
+ public:
+  explicit CA2W(LPCSTR text, UINT codePage = CP_PROGRAM);
+  operator LPCWSTR() const { return text_.c_str(); }  // NOLINT: converts like the original
+
+ private:
+  std::wstring text_;
 };

@@ -19,3 +19,27 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
   m_systemMenu.m_hMenu = menu;
   return &m_systemMenu;
 }
+
+void CWnd::CenterWindow(CWnd* pAlternateOwner) {
+  HWND over = pAlternateOwner != nullptr ? pAlternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+  if (over != nullptr && (!::IsWindowVisible(over) || ::IsIconic(over))) over = nullptr;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!::GetMonitorInfoA(::MonitorFromWindow(over != nullptr ? over : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+  }
+  const RECT& area = monitor.rcWork;
+  RECT centre = area;
+  if (over != nullptr) ::GetWindowRect(over, &centre);
+  RECT window;
+  GetWindowRect(&window);
+  const LONG width = window.right - window.left, height = window.bottom - window.top;
+  LONG left = (centre.left + centre.right) / 2 - width / 2;
+  LONG top = (centre.top + centre.bottom) / 2 - height / 2;
+  // Wholly on the work area; a window larger than it keeps its top left.
+  if (left + width > area.right) left = area.right - width;
+  if (left < area.left) left = area.left;
+  if (top + height > area.bottom) top = area.bottom - height;
+  if (top < area.top) top = area.top;
+  ::SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -22,14 +22,27 @@ class CWnd : public CCmdTarget {
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
   }
-  void SetDlgItemText(int id, LPCSTR text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
-  // The text of a child control, however long.
+  // The text of a child control, in the ANSI code page (a path), however
+  // long; and setting it.
   CString GetDlgItemText(int id) const;
+  void SetDlgItemText(int id, LPCSTR text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   // Lets the shell drop files on the window, as WM_DROPFILES.
   void DragAcceptFiles(BOOL bAccept = TRUE) const { ::DragAcceptFiles(m_hWnd, bAccept); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
-  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const { return ::MessageBoxA(m_hWnd, text, caption, type); }
+  void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
+  // Moves the window to the middle of `pAlternateOwner`, or else of its
+  // owner, or, with neither, or one that is hidden or minimised, of the work
+  // area of its monitor (the screen less the taskbar); always wholly inside
+  // that work area.
+  void CenterWindow(CWnd* pAlternateOwner = nullptr);
+  // A message box owned by the window; `text` and `caption` are texts of the
+  // program (CP_PROGRAM), or already in UTF-16.
+  int MessageBox(LPCSTR text, LPCSTR caption, UINT type) const {
+    return ::MessageBoxW(m_hWnd, CA2W(text), CA2W(caption), type);
+  }
+  int MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) const { return ::MessageBoxW(m_hWnd, text, caption, type); }
   // The window's system menu, or null if it has none. With bRevert the menu
   // is reset to the system's and null is returned.
   CMenu* GetSystemMenu(BOOL bRevert);
