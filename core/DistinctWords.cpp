@@ -21,6 +21,21 @@ class RunInput final : public MergeInput {
     return true;
   }
   bool failed() const override { return reader_.failed(); }
+  Copied CopyBelow(const std::string_view* bound, LineWriter& out, MergeWord* next, std::string_view* last) override {
+    switch (reader_.CopyBelow(bound, out, last)) {
+      case RunReader::Copied::kStopped:
+        next->word = reader_.word();
+        next->shared = reader_.shared();
+        return Copied::kStopped;
+      case RunReader::Copied::kEnd:
+        return Copied::kEnd;
+      case RunReader::Copied::kReadFailed:
+        return Copied::kInputFailed;
+      case RunReader::Copied::kOutputFailed:
+        break;
+    }
+    return Copied::kOutputFailed;
+  }
   RunFile& file() const { return file_; }
 
  private:

@@ -50,24 +50,77 @@ bool RunReader::Next() {
       begin_ = stop + 1;
       return true;
     }
-    if (at_end_ || failed_) return false;
-    // Keep the current word and the unfinished one, at the front, and read
-    // on; a word longer than the buffer makes it grow.
-    const std::size_t keep_from = has_word_ ? word_begin_ : begin_;
-    const std::size_t kept = end_ - keep_from;
-    if (keep_from != 0) std::memmove(buffer_.data(), buffer_.data() + keep_from, kept);
-    word_begin_ -= has_word_ ? keep_from : 0;
-    begin_ -= keep_from;
-    end_ = kept;
-    searched = end_;
-    if (end_ == buffer_.size()) buffer_.Resize(buffer_.size() * 2, end_);
-    const std::ptrdiff_t got = source_.Read(buffer_.data() + end_, buffer_.size() - end_);
-    if (got < 0) {
-      failed_ = true;
-      return false;
+    searched = end_ - begin_;
+    if (!Refill()) return false;
+    searched += begin_;
+  }
+}
+
+bool RunReader::Refill() {
+  if (at_end_ || failed_) return false;
+  // Keep the current word and the unfinished one, at the front, and read
+  // on; a word longer than the buffer makes it grow.
+  const std::size_t keep_from = has_word_ ? word_begin_ : begin_;
+  const std::size_t kept = end_ - keep_from;
+  if (keep_from != 0) std::memmove(buffer_.data(), buffer_.data() + keep_from, kept);
+  word_begin_ -= has_word_ ? keep_from : 0;
+  begin_ -= keep_from;
+  end_ = kept;
+  if (end_ == buffer_.size()) buffer_.Resize(buffer_.size() * 2, end_);
+  const std::ptrdiff_t got = source_.Read(buffer_.data() + end_, buffer_.size() - end_);
+  if (got < 0) {
+    failed_ = true;
+    return false;
+  }
+  if (got == 0) at_end_ = true;
+  end_ += static_cast<std::size_t>(got);
+  return true;
+}
+
+RunReader::Copied RunReader::CopyBelow(const std::string_view* bound, LineWriter& out, std::string_view* last) {
+  const std::uint64_t bound_key = bound != nullptr ? LeadingBytes(bound->data(), bound->size()) : 0;
+  for (;;) {
+    // Lines from begin_ on go out until one is not below the bound; the
+    // loop keeps its place in locals.
+    const char* const data = buffer_.data();
+    const char* const end = data + end_;
+    const char* line = data + begin_;
+    const char* word = data + word_begin_;
+    std::size_t word_size = word_size_;
+    for (;;) {
+      const char* line_end = FindLineEnd(line, end);
+      if (line_end == nullptr) break;
+      const std::string_view next(line, static_cast<std::size_t>(line_end - 1 - line));
+      if (bound != nullptr) {
+        const std::uint64_t key = LeadingBytes(next.data(), next.size());
+        if (key > bound_key || (key == bound_key && CompareWords(next, *bound) >= 0)) {
+          if (line != data + begin_ && !out.PutLines(data + begin_, static_cast<std::size_t>(line - (data + begin_)))) {
+            return Copied::kOutputFailed;
+          }
+          *last = std::string_view(word, word_size);
+          shared_ = SharedBytes(*last, next);
+          word_begin_ = static_cast<std::size_t>(line - data);
+          word_size_ = next.size();
+          begin_ = static_cast<std::size_t>(line_end + 1 - data);
+          return Copied::kStopped;
+        }
+      }
+      word = line;
+      word_size = next.size();
+      line = line_end + 1;
     }
-    if (got == 0) at_end_ = true;
-    end_ += static_cast<std::size_t>(got);
+    // The buffer holds no whole line more: what is below goes out, and the
+    // reader reads on from the last word written.
+    if (line != data + begin_ && !out.PutLines(data + begin_, static_cast<std::size_t>(line - (data + begin_)))) {
+      return Copied::kOutputFailed;
+    }
+    word_begin_ = static_cast<std::size_t>(word - data);
+    word_size_ = word_size;
+    begin_ = static_cast<std::size_t>(line - data);
+    if (!Refill()) {
+      *last = this->word();
+      return failed_ ? Copied::kReadFailed : Copied::kEnd;
+    }
   }
 }
 

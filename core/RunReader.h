@@ -6,6 +6,7 @@
 
 #include "core/ByteBuffer.h"
 #include "core/ByteStreams.h"
+#include "core/LineWriter.h"
 
 namespace lexset {
 
@@ -25,7 +26,19 @@ class RunReader {
   std::size_t shared() const { return shared_; }
   bool failed() const { return failed_; }
 
+  enum class Copied { kStopped, kEnd, kReadFailed, kOutputFailed };
+  // Writes the lines of the words after the current one that are less than
+  // *bound (all of them, for a null bound) to `out` as they stand, in large
+  // pieces, and moves to the first word that is not (kStopped). *last is
+  // then the last word written, or the current one if none was, valid until
+  // the next call.
+  Copied CopyBelow(const std::string_view* bound, LineWriter& out, std::string_view* last);
+
  private:
+  // Reads on, keeping the current word and what follows it. Returns false
+  // at the end or after a read error.
+  bool Refill();
+
   ByteSource& source_;
   ByteBuffer buffer_;
   std::size_t word_begin_ = 0;  // the current word

@@ -6,7 +6,7 @@
 
 namespace lexset {
 
-std::size_t SharedBytes(std::string_view a, std::string_view b, std::size_t known) {
+std::size_t SharedBytesFrom(std::string_view a, std::string_view b, std::size_t known) {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
   std::size_t i = known;
   for (; i + 8 <= n; i += 8) {
@@ -64,6 +64,7 @@ class LoserTree {
   MergeResult Run(LineWriter& out) {
     bool have_last = false;
     std::size_t last_size = 0;
+    std::size_t previous = leaves_;  // the input of the word before
     for (;;) {
       const std::size_t w = winner_;
       Leaf& leaf = leaf_[w];
@@ -76,6 +77,29 @@ class LoserTree {
         have_last = true;
         last_size = word.size();
       }
+      // The second word in a row from one input: its words up to the best
+      // word of the others go out as they are, without a game each.
+      const std::size_t rival = w == previous ? RunnerUp(w) : kUnknown;
+      if (rival != kUnknown) {
+        const std::string_view bound = rival < leaves_ ? leaf_[rival].at.word : std::string_view();
+        std::string_view last;
+        const Copied copied = inputs_[w]->CopyBelow(rival < leaves_ ? &bound : nullptr, out, &leaf.at, &last);
+        if (copied == Copied::kInputFailed) return MergeResult::kInputFailed;
+        if (copied == Copied::kOutputFailed) return MergeResult::kOutputFailed;
+        if (copied != Copied::kCannot) {
+          leaf.live = copied == Copied::kStopped;
+          last_size = last.size();
+          // The words waiting on the way up now meet a later word.
+          for (std::size_t node = (leaves_ + w) / 2; node >= 1; node /= 2) {
+            Leaf& waiting = leaf_[loser_[node]];
+            if (waiting.live) waiting.at.shared = SharedBytes(waiting.at.word, last);
+          }
+          Replay(w);
+          previous = leaves_;
+          continue;
+        }
+      }
+      previous = w;
       leaf.live = inputs_[w]->Next(&leaf.at);
       if (!leaf.live && inputs_[w]->failed()) return MergeResult::kInputFailed;
       Replay(w);
@@ -110,6 +134,40 @@ class LoserTree {
     }
     (a_less ? b : a).at.shared = same;
     return a_less;
+  }
+
+  // The leaf of the least word but the winner's: the best of those that
+  // lost to the winner on its way up. Each shares with the winner as many
+  // bytes as it knows; the one that shares most is the least, and where two
+  // share as many, their next bytes tell. Those are not kept, so only a few
+  // are looked at: returns leaves_ if there is no other word, kUnknown if a
+  // few bytes do not tell.
+  static constexpr std::size_t kUnknown = ~std::size_t{0};
+  std::size_t RunnerUp(std::size_t w) const {
+    std::size_t best = leaves_;
+    for (std::size_t node = (leaves_ + w) / 2; node >= 1; node /= 2) {
+      const std::size_t l = loser_[node];
+      if (!leaf_[l].live) continue;
+      if (best == leaves_) {
+        best = l;
+        continue;
+      }
+      const MergeWord& a = leaf_[l].at;
+      const MergeWord& b = leaf_[best].at;
+      if (a.shared != b.shared) {
+        if (a.shared > b.shared) best = l;
+        continue;
+      }
+      constexpr std::size_t kLook = 64;
+      const std::size_t look = a.shared + kLook;
+      const std::size_t same = SharedBytes(a.word.substr(0, look), b.word.substr(0, look), a.shared);
+      if (same == look) return kUnknown;
+      const bool a_less = same == a.word.size() || same == b.word.size()
+                              ? a.word.size() < b.word.size()
+                              : static_cast<unsigned char>(a.word[same]) < static_cast<unsigned char>(b.word[same]);
+      if (a_less) best = l;
+    }
+    return best;
   }
 
   // Plays the games from leaf `w`, whose input has moved on, to the top.

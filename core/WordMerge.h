@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct MergeWord {
   std::size_t shared = 0;
 };
 
+// What became of a run of words copied straight through (MergeInput::
+// CopyBelow).
+enum class Copied { kCannot, kStopped, kEnd, kInputFailed, kOutputFailed };
+
 // One sorted input of a merge, without repeats.
 class MergeInput {
  public:
@@ -39,10 +44,31 @@ class MergeInput {
   // the end or on an error.
   virtual bool Next(MergeWord* next) = 0;
   virtual bool failed() const { return false; }
+  // Where one input wins many words in a row: writes the words after the
+  // current one that are less than *bound (all of them, for a null bound)
+  // to `out` as they are, then moves to the first word that is not
+  // (kStopped) or to the end (kEnd). *last is then the last word written,
+  // valid as `next` is. An input may be unable to (kCannot: nothing done).
+  virtual Copied CopyBelow(const std::string_view* bound, LineWriter& out, MergeWord* next, std::string_view* last) {
+    (void)bound, (void)out, (void)next, (void)last;
+    return Copied::kCannot;
+  }
 };
 
 // Bytes `a` and `b` share from the start, knowing they share `known`.
-std::size_t SharedBytes(std::string_view a, std::string_view b, std::size_t known = 0);
+std::size_t SharedBytesFrom(std::string_view a, std::string_view b, std::size_t known);
+inline std::size_t SharedBytes(std::string_view a, std::string_view b, std::size_t known = 0) {
+  // Most words differ within their first eight bytes.
+  if (known == 0 && a.size() >= 8 && b.size() >= 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data(), 8);
+    std::memcpy(&y, b.data(), 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (x != y) return static_cast<std::size_t>(__builtin_ctzll(x ^ y)) / 8;
+#endif
+  }
+  return SharedBytesFrom(a, b, known);
+}
 
 enum class MergeResult { kDone, kInputFailed, kOutputFailed };
 
