@@ -1,7 +1,8 @@
 //===- GuiHarness.cpp - Working lexset's real window from another process ===//
 //
 // usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
-//        lexset-gui-test --present [about]            for screenshots
+//        lexset-gui-test --present [about | start-menu | CAPTION]
+//                                                     for screenshots
 //        lexset-gui-test --record TARGET              the shell's stand-in
 //
 // The test prefix names a copy of this program as the "open" command of
@@ -74,16 +75,59 @@ int Record() {
   return log.good() ? 0 : 1;
 }
 
-// Makes lexset's window (or its About box) the active window, and prints
-// its place as "WIDTHxHEIGHT+X+Y" for the screenshot tool. No X window has
-// the focus on a virtual display, so the caption would stay grey.
-int Present(bool about) {
-  HWND window = WaitForMainWindow(0);
+// Opens the taskbar's start menu and in it the Programs folder, as a user
+// looking for a program does, and prints the desktop's place.
+int PresentStartMenu() {
+  HWND start = nullptr;
+  // The start button is the taskbar's button with ID 0; the others carry
+  // their windows' handles.
+  WaitUntil(
+      [&] {
+        const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+        return tray != nullptr && (start = GetDlgItem(tray, 0)) != nullptr && IsWindowVisible(start);
+      },
+      30000);
+  if (start == nullptr) return 1;
+  const auto open_menus = [] {
+    int count = 0;
+    for (HWND menu = nullptr; (menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr;) {
+      count += IsWindowVisible(menu) ? 1 : 0;
+    }
+    return count;
+  };
+  PostMessageA(start, BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return open_menus() == 1; })) return 1;
+  // The menu takes keys from its thread's queue: Down selects its first
+  // entry, the Programs folder, and Right opens it.
+  const HWND menu = FindWindowA("#32768", nullptr);
+  PressKey(menu, VK_DOWN);
+  PressKey(menu, VK_RIGHT);
+  if (!WaitUntil([&] { return open_menus() == 2; })) return 1;
+  Sleep(300);  // for the menus to reach the screen
+  RECT rect;
+  GetWindowRect(GetDesktopWindow(), &rect);
+  std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+  return 0;
+}
+
+// Makes a window the active one and prints its place as "WIDTHxHEIGHT+X+Y"
+// for the screenshot tool: lexset's window, its About box ("about"), or
+// the top-level window with the caption given. No X window has the focus
+// on a virtual display, so the caption would stay grey.
+int Present(const std::string& what) {
+  if (what == "start-menu") return PresentStartMenu();
+  HWND window = nullptr;
+  if (what.empty() || what == "about") {
+    window = WaitForMainWindow(0);
+  } else {
+    WaitUntil([&] { return (window = FindWindowA(nullptr, what.c_str())) != nullptr && IsWindowVisible(window); },
+              30000);
+  }
   if (window == nullptr || !Answers(window)) return 1;
   SetForegroundWindow(GetDesktopWindow());
   Sleep(100);
   SetForegroundWindow(window);
-  if (about) {
+  if (what == "about") {
     PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
     const HWND owner = window;
     if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
@@ -232,14 +276,19 @@ std::string FreshFolder() {
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--record") == 0) return gui::Record();
   if (argc > 1 && std::strcmp(argv[1], "--present") == 0) {
-    return gui::Present(argc > 2 && std::strcmp(argv[2], "about") == 0);
+    return gui::Present(argc > 2 ? argv[2] : "");
   }
   testing::InitGoogleTest(&argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]\n");
     return 2;
   }
-  gui::g_program = std::filesystem::absolute(argv[1]).string();
+  // The A functions' full path, as they take it: through std::filesystem a
+  // path with Chinese characters in the ANSI code page comes back garbled.
+  char program[MAX_PATH];
+  const DWORD length = GetFullPathNameA(argv[1], MAX_PATH, program, nullptr);
+  if (length == 0 || length >= MAX_PATH) return 2;
+  gui::g_program = program;
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   gui::g_probe = std::filesystem::path(self).replace_filename("lexset-probe.dll").string();
