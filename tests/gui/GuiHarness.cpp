@@ -76,22 +76,31 @@ int Record() {
 }
 
 // Opens the taskbar's start menu and in it the Programs folder, as a user
-// looking for a program does, and prints the desktop's place.
+// looking for a program does, and prints the place of the taskbar and the
+// menus together.
 int PresentStartMenu() {
+  GetDesktopWindow();  // under Wine, starts the desktop and its taskbar
+  HWND tray = nullptr;
   HWND start = nullptr;
   // The start button is the taskbar's button with ID 0; the others carry
   // their windows' handles.
   WaitUntil(
       [&] {
-        const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+        tray = FindWindowA("Shell_TrayWnd", nullptr);
         return tray != nullptr && (start = GetDlgItem(tray, 0)) != nullptr && IsWindowVisible(start);
       },
       30000);
   if (start == nullptr) return 1;
-  const auto open_menus = [] {
+  RECT shown;
+  GetWindowRect(tray, &shown);
+  const auto open_menus = [&shown] {
     int count = 0;
     for (HWND menu = nullptr; (menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr;) {
-      count += IsWindowVisible(menu) ? 1 : 0;
+      if (!IsWindowVisible(menu)) continue;
+      RECT rect;
+      GetWindowRect(menu, &rect);
+      UnionRect(&shown, &shown, &rect);
+      ++count;
     }
     return count;
   };
@@ -104,9 +113,7 @@ int PresentStartMenu() {
   PressKey(menu, VK_RIGHT);
   if (!WaitUntil([&] { return open_menus() == 2; })) return 1;
   Sleep(300);  // for the menus to reach the screen
-  RECT rect;
-  GetWindowRect(GetDesktopWindow(), &rect);
-  std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+  std::printf("%ldx%ld+%ld+%ld\n", shown.right - shown.left, shown.bottom - shown.top, shown.left, shown.top);
   return 0;
 }
 
