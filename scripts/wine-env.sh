@@ -1,7 +1,8 @@
 # The project's Wine settings, shared by the tests and the run command.
 # Source it from bash, then call `lexset_wine win32` or `lexset_wine win64`
 # to choose the Wine of that Windows build, and lexset_wine_prefix to make
-# its prefix on first use.
+# its prefix on first use. A second word names a prefix of another use:
+# `lexset_wine win32 install` is build/wineprefix-win32-install.
 
 LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -12,7 +13,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
 
-# Sets the Wine variables for the programs of build ARCH: the 32-bit
+# Sets the Wine variables for the programs of build ARCH [USE]: the 32-bit
 # product runs under the 32-bit loader in a WINEARCH=win32 prefix of its
 # own, the 64-bit build under the 64-bit loader. Both loaders are called
 # directly: Debian keeps them off PATH.
@@ -26,7 +27,7 @@ lexset_wine() {
       ;;
   esac
   export WINEARCH=$1
-  export WINEPREFIX="$LEXSET_ROOT/build/wineprefix-$1"
+  export WINEPREFIX="$LEXSET_ROOT/build/wineprefix-$1${2:+-$2}"
   export WINESERVER=/usr/lib/wine/wineserver64
 }
 
