@@ -61,7 +61,7 @@ utf8_names "$zip" | grep -qx "$top/说明.txt" || fail "the zip does not mark th
 unpacked=$work/$top
 bash tests/gui/exe-check.sh "$objdump" "$format" "$version" "$unpacked/lexset.exe" "$unpacked/lexset-tidy.exe" ||
   failed=1
-"$objdump" -f "$setup" | grep -q "file format $format" || fail "the installer is not $format"
+LC_ALL=C "$objdump" -f "$setup" | grep -q "file format $format" || fail "the installer is not $format"
 # The texts open in Notepad: Windows line ends only, the guide UTF-8 with a
 # byte-order mark and the version on its first line.
 for text in 说明.txt LICENSE.txt; do
