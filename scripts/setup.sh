@@ -10,6 +10,7 @@ PACKAGES="
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   wine64 xvfb locales fonts-wqy-microhei fonts-wine imagemagick
+  nsis
   wamerican wbritish rime-essay
 "
 

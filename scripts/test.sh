@@ -20,7 +20,8 @@ else
   fallback="WARNING: this machine's kernel cannot run 32-bit programs, so the product,
 WARNING: the 32-bit build/win32/ui/lexset.exe, was NOT run: its core and GUI
 WARNING: tests ran on the 64-bit build of the same sources instead, and the
-WARNING: 32-bit executable was only checked as a file."
+WARNING: 32-bit executable was only checked as a file; so were the packages,
+WARNING: whose install and run tests ran on the 64-bit build's packages."
   echo "$fallback"
 fi
 
@@ -44,6 +45,17 @@ else
   step "tests: the 32-bit executable as a file; the rest on the 64-bit build under 64-bit Wine"
   ctest --preset win32 -R '^exe_check$'
   ctest --preset win64 -j2
+fi
+step "packages: the zip and the installer, into build/packages/"
+./scripts/package.sh
+if [ -z "$fallback" ]; then
+  step "tests: the packages, installed and run under 32-bit Wine"
+  tests/package/package-test.sh win32
+else
+  step "tests: the packages as files; the 64-bit build's, installed and run under 64-bit Wine"
+  tests/package/package-test.sh --files-only win32
+  ./scripts/package.sh win64
+  tests/package/package-test.sh win64
 fi
 step "benchmark: smoke run (small corpora; lexset and its peers must agree)"
 bench/run.sh --smoke

@@ -2,7 +2,8 @@
 # Source it from bash, then call `lexset_wine win32` or `lexset_wine win64`
 # to choose the Wine of that Windows build (`lexset_wine win64 1252` for a
 # system whose ANSI code page is 1252), and lexset_wine_prefix to make its
-# prefix on first use.
+# prefix on first use. Another second word names a prefix of another use:
+# `lexset_wine win32 install` is build/wineprefix-win32-install.
 
 LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -13,13 +14,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
 
-# Sets the Wine variables for the programs of build ARCH: the 32-bit
+# Sets the Wine variables for the programs of build ARCH [USE]: the 32-bit
 # product runs under the 32-bit loader in a WINEARCH=win32 prefix of its
 # own, the 64-bit build under the 64-bit loader. Both loaders are called
 # directly: Debian keeps them off PATH. With CODE_PAGE 1252 the programs
 # run as on an English Windows, in a prefix of its own: Wine takes the ANSI
-# code page from the locale, and C.UTF-8 gives 1252.
-#   lexset_wine ARCH [CODE_PAGE]
+# code page from the locale, and C.UTF-8 gives 1252. Any other USE is a
+# prefix of its own, under the Chinese locale.
+#   lexset_wine ARCH [CODE_PAGE|USE]
 lexset_wine() {
   case ${2:-936} in
     936)
@@ -31,8 +33,8 @@ lexset_wine() {
       local prefix_name=wineprefix-$1-cp1252
       ;;
     *)
-      echo "wine-env: no locale for code page '$2' (936 or 1252)" >&2
-      return 2
+      export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+      local prefix_name=wineprefix-$1-$2
       ;;
   esac
   case $1 in

@@ -20,12 +20,13 @@
 
 #include "core/JobMessages.h"
 #include "core/TidyJob.h"
+#include "res/Version.h"
 #include "tools/ConsoleText.h"
 #include "tools/ProgressLine.h"
 
 namespace {
 
-constexpr char kVersion[] = "lexset-tidy 1.0.0.1";
+constexpr char kVersion[] = "lexset-tidy " LEXSET_VERSION;
 
 constexpr char kUsage[] = "用法：lexset-tidy [选项] 待处理文件... 结果文件（--help 显示说明）";
 

@@ -1,7 +1,8 @@
 //===- GuiHarness.cpp - Working lexset's real window from another process ===//
 //
 // usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
-//        lexset-gui-test --present [about|message]    for screenshots
+//        lexset-gui-test --present [about | message | start-menu | CAPTION]
+//                                                     for screenshots
 //        lexset-gui-test --record TARGET              the shell's stand-in
 //
 // The test prefix names a copy of this program as the "open" command of
@@ -75,12 +76,62 @@ int Record() {
   return log.good() ? 0 : 1;
 }
 
-// Makes lexset's window, its About box or a message that quotes a path the
-// active window, and prints its place as "WIDTHxHEIGHT+X+Y" for the
-// screenshot tool. No X window has the focus on a virtual display, so the
-// caption would stay grey.
+// Opens the taskbar's start menu and in it the Programs folder, as a user
+// looking for a program does, and prints the place of the taskbar and the
+// menus together.
+int PresentStartMenu() {
+  GetDesktopWindow();  // under Wine, starts the desktop and its taskbar
+  HWND tray = nullptr;
+  HWND start = nullptr;
+  // The start button is the taskbar's button with ID 0; the others carry
+  // their windows' handles.
+  WaitUntil(
+      [&] {
+        tray = FindWindowA("Shell_TrayWnd", nullptr);
+        return tray != nullptr && (start = GetDlgItem(tray, 0)) != nullptr && IsWindowVisible(start);
+      },
+      30000);
+  if (start == nullptr) return 1;
+  RECT shown;
+  GetWindowRect(tray, &shown);
+  const auto open_menus = [&shown] {
+    int count = 0;
+    for (HWND menu = nullptr; (menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr;) {
+      if (!IsWindowVisible(menu)) continue;
+      RECT rect;
+      GetWindowRect(menu, &rect);
+      UnionRect(&shown, &shown, &rect);
+      ++count;
+    }
+    return count;
+  };
+  PostMessageA(start, BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return open_menus() == 1; })) return 1;
+  // The menu takes keys from its thread's queue: Down selects its first
+  // entry, the Programs folder, and Right opens it.
+  const HWND menu = FindWindowA("#32768", nullptr);
+  PressKey(menu, VK_DOWN);
+  PressKey(menu, VK_RIGHT);
+  if (!WaitUntil([&] { return open_menus() == 2; })) return 1;
+  Sleep(300);  // for the menus to reach the screen
+  std::printf("%ldx%ld+%ld+%ld\n", shown.right - shown.left, shown.bottom - shown.top, shown.left, shown.top);
+  return 0;
+}
+
+// Makes a window the active one and prints its place as "WIDTHxHEIGHT+X+Y"
+// for the screenshot tool: lexset's window, its About box ("about"), a
+// message that quotes a path ("message"), or the top-level window with the
+// caption given. No X window has the focus
+// on a virtual display, so the caption would stay grey.
 int Present(const std::string& what) {
-  HWND window = WaitForMainWindow(0);
+  if (what == "start-menu") return PresentStartMenu();
+  HWND window = nullptr;
+  if (what.empty() || what == "about" || what == "message") {
+    window = WaitForMainWindow(0);
+  } else {
+    WaitUntil([&] { return (window = FindWindowA(nullptr, what.c_str())) != nullptr && IsWindowVisible(window); },
+              30000);
+  }
   if (window == nullptr || !Answers(window)) return 1;
   SetForegroundWindow(GetDesktopWindow());
   Sleep(100);
@@ -266,7 +317,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]\n");
     return 2;
   }
-  gui::g_program = std::filesystem::absolute(argv[1]).string();
+  // The A functions' full path, as they take it: through std::filesystem a
+  // path with Chinese characters in the ANSI code page comes back garbled.
+  char program[MAX_PATH];
+  const DWORD length = GetFullPathNameA(argv[1], MAX_PATH, program, nullptr);
+  if (length == 0 || length >= MAX_PATH) return 2;
+  gui::g_program = program;
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   gui::g_probe = std::filesystem::path(self).replace_filename("lexset-probe.dll").string();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "res/Version.h"
 #include "tests/gui/GuiTest.h"
 
 namespace gui {
@@ -41,7 +42,7 @@ const Control kMainControls[] = {{IDOK, "开始处理"},
                                  {IDC_STATIC, "请选择或者输入："}};
 
 const Control kAboutControls[] = {
-    {IDC_STATIC, nullptr}, {IDC_STATIC, "lexset 1.0 版"}, {IDC_STATIC, "版权所有 (C) 2026 QEMI"}, {IDOK, "确定"}};
+    {IDC_STATIC, nullptr}, {IDC_STATIC, "lexset " LEXSET_VERSION_SHORT " 版"}, {IDC_STATIC, "版权所有 (C) 2026 QEMI"}, {IDOK, "确定"}};
 
 // Checks the controls of `window` against `expected`, and that each lies
 // wholly inside the window and clear of the others, but for a group box

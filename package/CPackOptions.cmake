@@ -1,0 +1,5 @@
+# Read by cpack for each generator: the installer is lexset-VERSION-ARCH-setup.exe
+# beside the zip.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}-setup")
+endif()
