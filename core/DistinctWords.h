@@ -15,8 +15,8 @@
 //    its words are sorted and written out as a run, and the set starts
 //    again empty.
 // At the end the runs, the stretches and the set are merged, repeats
-// dropped (core/WordMerge.h). At most kMaxOpenRuns run files are open at a
-// time: more are merged, the smallest first, as they come.
+// dropped (core/WordMerge.h), at most a few dozen files at a time
+// (core/RunFiles.h).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -30,21 +30,11 @@
 
 #include "core/JobProgress.h"
 #include "core/LineWriter.h"
+#include "core/RunFiles.h"
 #include "core/RunStorage.h"
 #include "core/WordSet.h"
 
 namespace lexset {
-
-// Figures of a job's use of run files, for tests and benchmarks.
-struct SpillStats {
-  std::size_t runs_written = 0;       // runs spilled from memory, stretches and runs made by merging
-  std::size_t runs_from_buckets = 0;  // of them, spilled while appending to buckets
-  std::size_t merge_passes = 0;       // merges before the last one
-  std::uint64_t bytes_written = 0;    // to run files, in all
-  std::uint64_t peak_run_bytes = 0;   // in run files at one time
-  std::uint64_t bytes_compared = 0;   // by merges, between words of different inputs
-  std::size_t stretches = 0;          // stretches in order written out as they came
-};
 
 // The result as the job's words reach it, in the internal byte form.
 class ResultLines {
@@ -62,11 +52,6 @@ class ResultLines {
 
 class DistinctWords {
  public:
-  // Run files open at a time: a merge reads at most this many.
-  static constexpr std::size_t kMaxOpenRuns = 64;
-  // Runs merged at once while reading, when there are too many.
-  static constexpr std::size_t kEarlyMergeWidth = 16;
-
   // Without `storage`, running out of memory ends the job, and every word
   // goes to the set. `progress`, if not null, hears of runs and merges.
   DistinctWords(std::size_t memory_limit, RunStorage* storage, ResultLines& result, ProgressTracker* progress,
@@ -83,14 +68,10 @@ class DistinctWords {
   // which the caller then flushes. Throws std::bad_alloc if memory runs out.
   Written Finish();
 
-  const std::string& run_error() const { return run_error_; }
+  const std::string& run_error() const;
   const SpillStats& stats() const { return stats_; }
 
  private:
-  struct Run {
-    std::unique_ptr<RunFile> file;
-    std::uint64_t bytes;
-  };
   class StretchSink;
 
   // Gives words to the set, spilling it when full. Returns false if a run
@@ -110,26 +91,13 @@ class DistinctWords {
   bool Spill();
   // Writes the set's words, sorted, to `out`.
   bool WriteSet(LineWriter& out) const;
-  // Keeps a finished run, merging runs when too many are open.
-  bool AddRun(Run run);
-  // Merges the `width` smallest runs into one.
-  bool MergeSmallestRuns(std::size_t width);
-  bool CreateRun(Run* run);
-  void AddRunBytes(std::uint64_t bytes);
-  void RemoveRunBytes(std::uint64_t bytes);
-  std::size_t ReadBufferSize() const;
-  std::size_t WriteBufferSize() const;
 
+  SpillStats stats_;
   WordSet set_;
-  std::size_t memory_limit_;
-  RunStorage* storage_;
+  std::unique_ptr<RunFiles> runs_;  // when the job has somewhere for them
   ResultLines& result_;
   ProgressTracker* progress_;
   std::size_t stretch_from_;
-  std::vector<Run> runs_;
-  std::uint64_t run_bytes_ = 0;
-  std::string run_error_;
-  SpillStats stats_;
 
   // How long the words have kept in order, and the last of them.
   std::size_t in_order_ = 0;

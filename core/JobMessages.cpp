@@ -82,8 +82,8 @@ JobMessage DescribeOutcome(const JobOutcome& outcome) {
     case JobStatus::kMixedEncodings: {
       message += "待处理文件“";
       message.Quote(outcome.path) += std::string("”的编码（") + EncodingName(outcome.encoding) + "）与“";
-      message.Quote(outcome.other_path) += std::string("”的编码（") + EncodingName(outcome.other_encoding) +
-                                           "）不同，不能合并到同一个结果文件中。\r\n";
+      message.Quote(outcome.other_path) +=
+          std::string("”的编码（") + EncodingName(outcome.other_encoding) + "）不同，不能合并到同一个结果文件中。\r\n";
       message += ResultLine(outcome.result_left);
       return message;
     }

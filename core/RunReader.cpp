@@ -124,4 +124,20 @@ RunReader::Copied RunReader::CopyBelow(const std::string_view* bound, LineWriter
   }
 }
 
+Copied RunInput::CopyBelow(const std::string_view* bound, LineWriter& out, MergeWord* next, std::string_view* last) {
+  switch (reader_.CopyBelow(bound, out, last)) {
+    case RunReader::Copied::kStopped:
+      next->word = reader_.word();
+      next->shared = reader_.shared();
+      return Copied::kStopped;
+    case RunReader::Copied::kEnd:
+      return Copied::kEnd;
+    case RunReader::Copied::kReadFailed:
+      return Copied::kInputFailed;
+    case RunReader::Copied::kOutputFailed:
+      break;
+  }
+  return Copied::kOutputFailed;
+}
+
 }  // namespace lexset

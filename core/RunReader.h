@@ -7,6 +7,8 @@
 #include "core/ByteBuffer.h"
 #include "core/ByteStreams.h"
 #include "core/LineWriter.h"
+#include "core/RunStorage.h"
+#include "core/WordMerge.h"
 
 namespace lexset {
 
@@ -49,6 +51,23 @@ class RunReader {
   std::size_t end_ = 0;    // end of the bytes read
   bool at_end_ = false;
   bool failed_ = false;
+};
+
+// A run file read back as one input of a merge.
+class RunInput final : public MergeInput {
+ public:
+  RunInput(RunFile& file, std::size_t buffer_size) : reader_(file, buffer_size) {}
+  bool Next(MergeWord* next) override {
+    if (!reader_.Next()) return false;
+    next->word = reader_.word();
+    next->shared = reader_.shared();
+    return true;
+  }
+  bool failed() const override { return reader_.failed(); }
+  Copied CopyBelow(const std::string_view* bound, LineWriter& out, MergeWord* next, std::string_view* last) override;
+
+ private:
+  RunReader reader_;
 };
 
 }  // namespace lexset

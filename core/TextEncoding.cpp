@@ -22,9 +22,7 @@ constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr std::size_t kRawBufferSize = std::size_t{64} << 10;
 constexpr std::size_t kEncodeChunk = std::size_t{64} << 10;
 
-bool IsUtf16(TextEncoding encoding) {
-  return encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be;
-}
+bool IsUtf16(TextEncoding encoding) { return encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be; }
 
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }

@@ -80,11 +80,11 @@ struct JobOptions {
 
 // What TidyWords tells besides its status.
 struct TidyDetails {
-  std::size_t source = 0;        // the source concerned by a source's problem
-  std::size_t first_source = 0;  // for kMixedEncodings, an earlier source of another encoding
+  std::size_t source = 0;                              // the source concerned by a source's problem
+  std::size_t first_source = 0;                        // for kMixedEncodings, an earlier source of another encoding
   TextEncoding encoding = TextEncoding::kBytes;        // of `source`, for kMixedEncodings
   TextEncoding first_encoding = TextEncoding::kBytes;  // of `first_source`
-  std::string run_error;  // for kResultUnwritable, why a run file failed, if one did
+  std::string run_error;                               // for kResultUnwritable, why a run file failed, if one did
 };
 
 // The sources of a job, opened one at a time as they are read: a job may

@@ -29,8 +29,7 @@ namespace {
 
 class LoserTree {
  public:
-  LoserTree(const std::vector<MergeInput*>& inputs, std::uint64_t* compared)
-      : inputs_(inputs), compared_(*compared) {
+  LoserTree(const std::vector<MergeInput*>& inputs, std::uint64_t* compared) : inputs_(inputs), compared_(*compared) {
     leaves_ = 1;
     while (leaves_ < inputs.size()) leaves_ *= 2;
     leaf_.resize(leaves_);

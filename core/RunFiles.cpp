@@ -1,0 +1,94 @@
+//===- RunFiles.cpp - A job's run files, few open at a time --------------===//
+#include "core/RunFiles.h"
+
+#include <algorithm>
+
+namespace lexset {
+
+RunFiles::RunFiles(RunStorage& storage, std::size_t memory_limit, SpillStats& stats, ProgressTracker* progress)
+    : storage_(storage), memory_limit_(memory_limit), stats_(stats), progress_(progress) {}
+RunFiles::~RunFiles() = default;
+
+// Buffers take a small share of the limit, within bounds.
+std::size_t RunFiles::ReadBufferSize() const {
+  const std::size_t share = memory_limit_ / (4 * (kMaxOpen + 1));
+  return std::clamp<std::size_t>(share, 4096, 1024 * 1024);
+}
+
+std::size_t RunFiles::WriteBufferSize() const { return std::clamp<std::size_t>(memory_limit_ / 16, 4096, 1024 * 1024); }
+
+std::unique_ptr<RunFile> RunFiles::Create() {
+  std::unique_ptr<RunFile> file = storage_.Create();
+  if (file == nullptr) error_ = storage_.error();
+  return file;
+}
+
+bool RunFiles::Keep(std::unique_ptr<RunFile> file, std::uint64_t bytes) {
+  if (!file->Rewind()) {
+    error_ = file->error();
+    return false;
+  }
+  runs_.push_back(Run{std::move(file), bytes});
+  bytes_ += bytes;
+  ++stats_.runs_written;
+  stats_.bytes_written += bytes;
+  stats_.peak_run_bytes = std::max(stats_.peak_run_bytes, bytes_);
+  return runs_.size() < kMaxOpen || MergeSmallest(kEarlyMergeWidth);
+}
+
+bool RunFiles::MakeRoomFor(std::size_t others) {
+  // No more merging than needed: the first merge may take fewer than it
+  // could.
+  while (runs_.size() + others > kMaxOpen) {
+    const std::size_t excess = runs_.size() + others - kMaxOpen;
+    if (!MergeSmallest(std::min(runs_.size(), excess + 1))) return false;
+  }
+  return true;
+}
+
+bool RunFiles::MergeSmallest(std::size_t width) {
+  if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kMerging, width);
+  std::stable_sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) { return a.bytes < b.bytes; });
+  std::unique_ptr<RunFile> merged = Create();
+  if (merged == nullptr) return false;
+  CountingSink sink(*merged);
+  {
+    LineWriter writer(sink, WriteBufferSize());
+    const MergeResult result = Merge(width, {}, writer);
+    if (result == MergeResult::kInputFailed) return false;
+    if (result == MergeResult::kOutputFailed || !writer.Flush()) {
+      error_ = merged->error();
+      return false;
+    }
+  }
+  // Closing a run file removes it.
+  for (std::size_t i = 0; i < width; ++i) bytes_ -= runs_[i].bytes;
+  runs_.erase(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(width));
+  ++stats_.merge_passes;
+  if (!Keep(std::move(merged), sink.bytes)) return false;
+  if (progress_ != nullptr) progress_->RunWritten(ProgressTracker::Stage::kMerging);
+  return true;
+}
+
+MergeResult RunFiles::MergeInto(const std::vector<MergeInput*>& more, LineWriter& out) {
+  return Merge(runs_.size(), more, out);
+}
+
+MergeResult RunFiles::Merge(std::size_t width, const std::vector<MergeInput*>& more, LineWriter& out) {
+  std::vector<std::unique_ptr<RunInput>> readers;
+  std::vector<MergeInput*> inputs;
+  for (std::size_t i = 0; i < width; ++i) {
+    readers.push_back(std::make_unique<RunInput>(*runs_[i].file, ReadBufferSize()));
+    inputs.push_back(readers.back().get());
+  }
+  inputs.insert(inputs.end(), more.begin(), more.end());
+  const MergeResult result = MergeWords(inputs, out, &stats_.bytes_compared);
+  if (result == MergeResult::kInputFailed) {
+    for (std::size_t i = 0; i < width; ++i) {
+      if (readers[i]->failed()) error_ = runs_[i].file->error();
+    }
+  }
+  return result;
+}
+
+}  // namespace lexset
