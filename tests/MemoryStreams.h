@@ -42,20 +42,15 @@ class MemorySource : public ByteSource {
 // Bytes written once, to be read back.
 class MemoryReadBack final : public RunFile {
  public:
-  explicit MemoryReadBack(std::string bytes) : bytes_(std::move(bytes)) {}
+  explicit MemoryReadBack(std::string bytes) : bytes_(std::move(bytes)), source_(bytes_) {}
   bool Write(const char*, std::size_t) override { return false; }
   bool Rewind() override { return true; }
-  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
-    const std::size_t n = std::min(capacity, bytes_.size() - offset_);
-    std::copy_n(bytes_.data() + offset_, n, buffer);
-    offset_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override { return source_.Read(buffer, capacity); }
   const std::string& error() const override { return error_; }
 
  private:
   std::string bytes_;
-  std::size_t offset_ = 0;
+  MemorySource source_;
   std::string error_;
 };
 

@@ -71,6 +71,8 @@ inline std::vector<std::string> JobResults(std::string_view source) {
     options.write_buffer_size = 5;
     options.give_up_hashing_from = 64;
     options.stretch_from = 2;
+    // Far above what a fuzz input holds, but small buffers for run files.
+    options.memory_limit = 256 << 10;
     results.push_back(Answer(TidyWords(in, out, options, &runs), out));
   }
   return results;
