@@ -9,6 +9,14 @@
 namespace lexset {
 namespace {
 
+// Whether non-empty words `a` and `b` are in order; their first bytes
+// nearly always tell.
+bool InOrder(std::string_view a, std::string_view b) {
+  const auto x = static_cast<unsigned char>(a[0]);
+  const auto y = static_cast<unsigned char>(b[0]);
+  return x != y ? x < y : CompareWords(a, b) <= 0;
+}
+
 // The set's words, sorted, as one input of a merge.
 class SetInput final : public MergeInput {
  public:
@@ -75,7 +83,14 @@ bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
       continue;
     }
     const std::size_t added = set_.InsertMany(words, count);
-    FollowOrder(words, added);
+    // In a shuffled list the last two words of a batch are out of order as
+    // often as not: that settles it at once.
+    if (added >= 2 && stretch_from_ > 1 && !InOrder(words[added - 2], words[added - 1])) {
+      in_order_ = 1;
+      has_last_ = false;
+    } else {
+      FollowOrder(words, added);
+    }
     words += added;
     count -= added;
     if (in_order_ >= stretch_from_ && runs_) {
@@ -103,18 +118,22 @@ bool DistinctWords::AddToSet(const std::string_view* words, std::size_t count) {
 }
 
 // Only the end of each batch is looked at: in a shuffled list a word is
-// less than the one before it within a word or two from the end.
+// less than the one before it within a word or two from the end. The last
+// word is kept only where the words end in order for a few words: a
+// shuffled list, which never does, costs no copy, and a stretch loses at
+// most those few words from its count.
 void DistinctWords::FollowOrder(const std::string_view* words, std::size_t count) {
   if (count == 0) return;
   std::size_t first = count - 1;
-  while (first > 0 && CompareWords(words[first - 1], words[first]) <= 0) --first;
-  if (first == 0 && has_last_ && CompareWords(last_, words[0]) <= 0) {
+  while (first > 0 && InOrder(words[first - 1], words[first])) --first;
+  if (first == 0 && has_last_ && InOrder(last_, words[0])) {
     in_order_ += count;
   } else {
     in_order_ = count - first;
   }
-  last_.assign(words[count - 1]);
-  has_last_ = true;
+  constexpr std::size_t kWorthKeeping = 8;
+  has_last_ = in_order_ >= std::min(kWorthKeeping, stretch_from_);
+  if (has_last_) last_.assign(words[count - 1]);
 }
 
 bool DistinctWords::StartStretch() {
