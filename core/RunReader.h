@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "core/ByteBuffer.h"
@@ -12,6 +14,29 @@
 
 namespace lexset {
 
+// The first '\n' in [p, end), or null. Lines are short: eight bytes are
+// looked at a time, without the cost of a call.
+inline const char* FindLineEnd(const char* p, const char* end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, p, 8);
+    bytes ^= kOnes * '\n';
+    // The lowest byte flagged is the first zero byte, hence the first '\n'.
+    const std::uint64_t zero = (bytes - kOnes) & ~bytes & kHigh;
+    if (zero != 0) return p + __builtin_ctzll(zero) / 8;
+  }
+  for (; p < end; ++p) {
+    if (*p == '\n') return p;
+  }
+  return nullptr;
+#else
+  return static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+#endif
+}
+
 // Reads a run file: words each followed by CR LF, as in the result (words
 // never hold either), in ascending order.
 class RunReader {
@@ -20,7 +45,14 @@ class RunReader {
 
   // Moves to the next word. Returns false at the end, or after a read error
   // (then failed() is true).
-  bool Next();
+  bool Next() {
+    const char* data = buffer_.data();
+    if (const char* line_end = FindLineEnd(data + begin_, data + end_)) {
+      Take(line_end);
+      return true;
+    }
+    return NextAfterRefill();
+  }
   // The current word, valid until the next call to Next.
   std::string_view word() const { return {buffer_.data() + word_begin_, word_size_}; }
   // Bytes the current word shares with the one before it (0 for the first):
@@ -37,6 +69,17 @@ class RunReader {
   Copied CopyBelow(const std::string_view* bound, LineWriter& out, std::string_view* last);
 
  private:
+  // Makes the line that ends at `line_end` the current word.
+  void Take(const char* line_end) {
+    const char* data = buffer_.data();
+    const std::string_view next(data + begin_, static_cast<std::size_t>(line_end - 1 - (data + begin_)));
+    shared_ = has_word_ ? SharedBytes(word(), next) : 0;
+    word_begin_ = begin_;
+    word_size_ = next.size();
+    has_word_ = true;
+    begin_ = static_cast<std::size_t>(line_end + 1 - data);
+  }
+  bool NextAfterRefill();
   // Reads on, keeping the current word and what follows it. Returns false
   // at the end or after a read error.
   bool Refill();

@@ -2,39 +2,24 @@
 #include "core/WordMerge.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
 
 namespace lexset {
-
-std::size_t SharedBytesFrom(std::string_view a, std::string_view b, std::size_t known) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  std::size_t i = known;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a.data() + i, 8);
-    std::memcpy(&y, b.data() + i, 8);
-    if (x != y) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-      return i + static_cast<std::size_t>(__builtin_clzll(x ^ y)) / 8;
-#else
-      return i + static_cast<std::size_t>(__builtin_ctzll(x ^ y)) / 8;
-#endif
-    }
-  }
-  while (i < n && a[i] == b[i]) ++i;
-  return i;
-}
 
 namespace {
 
 class LoserTree {
  public:
-  LoserTree(const std::vector<MergeInput*>& inputs, std::uint64_t* compared) : inputs_(inputs), compared_(*compared) {
+  explicit LoserTree(const std::vector<MergeInput*>& inputs) : inputs_(inputs) {
     leaves_ = 1;
     while (leaves_ < inputs.size()) leaves_ *= 2;
-    leaf_.resize(leaves_);
-    loser_.resize(leaves_, 0);
+    leaf_.reset(new Leaf[leaves_]);
+    loser_.reset(new std::size_t[leaves_]());
   }
+
+  // Bytes compared between words of different inputs.
+  std::uint64_t compared() const { return compared_; }
 
   // Reads every input's first word and plays the first games. Returns false
   // if an input failed.
@@ -51,7 +36,7 @@ class LoserTree {
       std::size_t a = winner[2 * node];
       std::size_t b = winner[2 * node + 1];
       leaf_[a].at.shared = leaf_[b].at.shared = 0;
-      if (!Beats(leaf_[a], leaf_[b])) std::swap(a, b);
+      if (!Beats(leaf_[a], leaf_[b], compared_)) std::swap(a, b);
       winner[node] = a;
       loser_[node] = b;
     }
@@ -117,14 +102,14 @@ class LoserTree {
   // counts of shared bytes are against the same word, not after either, so
   // where they differ the word that goes on with it longer is the less. The
   // loser's count becomes its bytes in common with the winner.
-  bool Beats(Leaf& a, Leaf& b) {
+  static bool Beats(Leaf& a, Leaf& b, std::uint64_t& compared) {
     if (!b.live) return true;
     if (!a.live) return false;
     if (a.at.shared != b.at.shared) return a.at.shared > b.at.shared;
     const std::string_view x = a.at.word;
     const std::string_view y = b.at.word;
     const std::size_t same = SharedBytes(x, y, a.at.shared);
-    compared_ += same - a.at.shared + 1;
+    compared += same - a.at.shared + 1;
     bool a_less;
     if (same == x.size() || same == y.size()) {
       a_less = x.size() <= y.size();
@@ -171,22 +156,26 @@ class LoserTree {
 
   // Plays the games from leaf `w`, whose input has moved on, to the top.
   void Replay(std::size_t w) {
+    Leaf* const leaf = leaf_.get();
+    std::size_t* const loser = loser_.get();
+    std::uint64_t compared = 0;
     std::size_t up = w;
     for (std::size_t node = (leaves_ + w) / 2; node >= 1; node /= 2) {
-      const std::size_t waiting = loser_[node];
-      if (!Beats(leaf_[up], leaf_[waiting])) {
-        loser_[node] = up;
+      const std::size_t waiting = loser[node];
+      if (!Beats(leaf[up], leaf[waiting], compared)) {
+        loser[node] = up;
         up = waiting;
       }
     }
     winner_ = up;
+    compared_ += compared;
   }
 
   const std::vector<MergeInput*>& inputs_;
-  std::uint64_t& compared_;
+  std::uint64_t compared_ = 0;
   std::size_t leaves_;
-  std::vector<Leaf> leaf_;
-  std::vector<std::size_t> loser_;  // by inner node, 1 to leaves_ - 1
+  std::unique_ptr<Leaf[]> leaf_;
+  std::unique_ptr<std::size_t[]> loser_;  // by inner node, 1 to leaves_ - 1
   std::size_t winner_ = 0;
 };
 
@@ -194,9 +183,10 @@ class LoserTree {
 
 MergeResult MergeWords(const std::vector<MergeInput*>& inputs, LineWriter& out, std::uint64_t* compared) {
   if (inputs.empty()) return MergeResult::kDone;
-  LoserTree tree(inputs, compared);
-  if (!tree.Start()) return MergeResult::kInputFailed;
-  return tree.Run(out);
+  LoserTree tree(inputs);
+  const MergeResult result = tree.Start() ? tree.Run(out) : MergeResult::kInputFailed;
+  *compared += tree.compared();
+  return result;
 }
 
 }  // namespace lexset

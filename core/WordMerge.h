@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/LineWriter.h"
+#include "core/WordCompare.h"
 
 namespace lexset {
 
@@ -55,19 +56,16 @@ class MergeInput {
   }
 };
 
-// Bytes `a` and `b` share from the start, knowing they share `known`.
-std::size_t SharedBytesFrom(std::string_view a, std::string_view b, std::size_t known);
+// Bytes `a` and `b` share from the start, knowing they share `known`: eight
+// bytes at a time, the last few read without going past either word.
 inline std::size_t SharedBytes(std::string_view a, std::string_view b, std::size_t known = 0) {
-  // Most words differ within their first eight bytes.
-  if (known == 0 && a.size() >= 8 && b.size() >= 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a.data(), 8);
-    std::memcpy(&y, b.data(), 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    if (x != y) return static_cast<std::size_t>(__builtin_ctzll(x ^ y)) / 8;
-#endif
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = known; i < n; i += 8) {
+    const std::uint64_t x = LeadingBytes(a.data() + i, n - i);
+    const std::uint64_t y = LeadingBytes(b.data() + i, n - i);
+    if (x != y) return i + static_cast<std::size_t>(__builtin_clzll(x ^ y)) / 8;
   }
-  return SharedBytesFrom(a, b, known);
+  return n;
 }
 
 enum class MergeResult { kDone, kInputFailed, kOutputFailed };
