@@ -44,16 +44,8 @@ void WordSet::AppendWithin(WordBuckets& into, std::string_view word, std::size_t
   into.Append(word);
 }
 
-std::size_t WordSet::InsertMany(const std::string_view* words, std::size_t count) {
-  std::size_t done = 0;  // words before this one are in the set
-  if (mode_ == Mode::kHashing) {
-    // Most words of most lists come here; the table says itself when it
-    // stops taking words.
-    const std::size_t before = hashed_.size();
-    done = hashed_.InsertMany(words, count);
-    count_ += hashed_.size() - before;
-    if (done == count || !hashed_.gave_up()) return done;
-  }
+// Words before `done` are in the set.
+std::size_t WordSet::InsertManyAnyway(const std::string_view* words, std::size_t count, std::size_t done) {
   try {
     while (done < count) {
       switch (mode_) {

@@ -53,7 +53,15 @@ class WordSet {
   // Returns `count`, or the index of the first word that could not be stored
   // because memory or the limit ran out; the set then holds the words before
   // it and is otherwise unchanged.
-  std::size_t InsertMany(const std::string_view* words, std::size_t count);
+  std::size_t InsertMany(const std::string_view* words, std::size_t count) {
+    if (mode_ != Mode::kHashing) return InsertManyAnyway(words, count, 0);
+    // Most words of most lists come here; the table says itself when it
+    // stops taking words.
+    const std::size_t before = hashed_.size();
+    const std::size_t done = hashed_.InsertMany(words, count);
+    count_ += hashed_.size() - before;
+    return done == count || !hashed_.gave_up() ? done : InsertManyAnyway(words, count, done);
+  }
   // Adds one word; throws std::bad_alloc where InsertMany would stop.
   void Insert(std::string_view word);
 
@@ -134,6 +142,8 @@ class WordSet {
  private:
   enum class Mode { kInOrder, kHashing, kAppending };
 
+  // InsertMany from `done` on, in whatever way the set stores words.
+  std::size_t InsertManyAnyway(const std::string_view* words, std::size_t count, std::size_t done);
   bool InsertInOrder(std::string_view word);
   void Append(std::string_view word);
   // Moves the ordered words into the hash table, to hash from now on.
