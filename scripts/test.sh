@@ -46,6 +46,12 @@ else
   ctest --preset win32 -R '^exe_check$'
   ctest --preset win64 -j2
 fi
+step "the run command: the window, its About box and a message, shown on a virtual display"
+rm -f build/lexset.png build/lexset-about.png build/lexset-message.png
+env -u DISPLAY ./scripts/run.sh
+for shot in build/lexset.png build/lexset-about.png build/lexset-message.png; do
+  [ -s "$shot" ] || { echo "run.sh saved no $shot" >&2; exit 1; }
+done
 step "packages: the zip and the installer, into build/packages/"
 ./scripts/package.sh
 if [ -z "$fallback" ]; then

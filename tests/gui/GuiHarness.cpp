@@ -1,7 +1,7 @@
 //===- GuiHarness.cpp - Working lexset's real window from another process ===//
 //
 // usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
-//        lexset-gui-test --present [about | message | start-menu | CAPTION]
+//        lexset-gui-test --present [window | about | message | start-menu | CAPTION]
 //                                                     for screenshots
 //        lexset-gui-test --record TARGET              the shell's stand-in
 //
@@ -119,14 +119,14 @@ int PresentStartMenu() {
 }
 
 // Makes a window the active one and prints its place as "WIDTHxHEIGHT+X+Y"
-// for the screenshot tool: lexset's window, its About box ("about"), a
-// message that quotes a path ("message"), or the top-level window with the
-// caption given. No X window has the focus
-// on a virtual display, so the caption would stay grey.
+// for the screenshot tool: lexset's window ("window" or nothing), its About
+// box ("about"), a message that quotes a path ("message"), or the top-level
+// window with the caption given. No X window has the focus on a virtual
+// display, so the caption would stay grey.
 int Present(const std::string& what) {
   if (what == "start-menu") return PresentStartMenu();
   HWND window = nullptr;
-  if (what.empty() || what == "about" || what == "message") {
+  if (what.empty() || what == "window" || what == "about" || what == "message") {
     window = WaitForMainWindow(0);
   } else {
     WaitUntil([&] { return (window = FindWindowA(nullptr, what.c_str())) != nullptr && IsWindowVisible(window); },
