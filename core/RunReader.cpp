@@ -44,7 +44,7 @@ bool RunReader::Refill() {
   return true;
 }
 
-RunReader::Copied RunReader::CopyBelow(const std::string_view* bound, LineWriter& out, std::string_view* last) {
+Copied RunReader::CopyBelow(const std::string_view* bound, LineWriter& out, std::string_view* last) {
   const std::uint64_t bound_key = bound != nullptr ? LeadingBytes(bound->data(), bound->size()) : 0;
   for (;;) {
     // Lines from begin_ on go out until one is not below the bound; the
@@ -86,25 +86,18 @@ RunReader::Copied RunReader::CopyBelow(const std::string_view* bound, LineWriter
     begin_ = static_cast<std::size_t>(line - data);
     if (!Refill()) {
       *last = this->word();
-      return failed_ ? Copied::kReadFailed : Copied::kEnd;
+      return failed_ ? Copied::kInputFailed : Copied::kEnd;
     }
   }
 }
 
 Copied RunInput::CopyBelow(const std::string_view* bound, LineWriter& out, MergeWord* next, std::string_view* last) {
-  switch (reader_.CopyBelow(bound, out, last)) {
-    case RunReader::Copied::kStopped:
-      next->word = reader_.word();
-      next->shared = reader_.shared();
-      return Copied::kStopped;
-    case RunReader::Copied::kEnd:
-      return Copied::kEnd;
-    case RunReader::Copied::kReadFailed:
-      return Copied::kInputFailed;
-    case RunReader::Copied::kOutputFailed:
-      break;
+  const Copied copied = reader_.CopyBelow(bound, out, last);
+  if (copied == Copied::kStopped) {
+    next->word = reader_.word();
+    next->shared = reader_.shared();
   }
-  return Copied::kOutputFailed;
+  return copied;
 }
 
 }  // namespace lexset

@@ -60,12 +60,11 @@ class RunReader {
   std::size_t shared() const { return shared_; }
   bool failed() const { return failed_; }
 
-  enum class Copied { kStopped, kEnd, kReadFailed, kOutputFailed };
   // Writes the lines of the words after the current one that are less than
   // *bound (all of them, for a null bound) to `out` as they stand, in large
   // pieces, and moves to the first word that is not (kStopped). *last is
   // then the last word written, or the current one if none was, valid until
-  // the next call.
+  // the next call. A read error gives kInputFailed.
   Copied CopyBelow(const std::string_view* bound, LineWriter& out, std::string_view* last);
 
  private:

@@ -52,14 +52,11 @@ std::size_t WordSet::InsertManyAnyway(const std::string_view* words, std::size_t
         case Mode::kInOrder:
           if (InsertInOrder(words[done])) ++done;
           break;
-        case Mode::kHashing: {
-          const std::size_t before = hashed_.size();
-          done += hashed_.InsertMany(words + done, count - done);
-          count_ += hashed_.size() - before;
+        case Mode::kHashing:
+          done += InsertHashed(words + done, count - done);
           if (done < count && !hashed_.gave_up()) return done;
           if (hashed_.gave_up()) StartAppending();
           break;
-        }
         case Mode::kAppending:
           Append(words[done]);
           ++done;

@@ -57,9 +57,7 @@ class WordSet {
     if (mode_ != Mode::kHashing) return InsertManyAnyway(words, count, 0);
     // Most words of most lists come here; the table says itself when it
     // stops taking words.
-    const std::size_t before = hashed_.size();
-    const std::size_t done = hashed_.InsertMany(words, count);
-    count_ += hashed_.size() - before;
+    const std::size_t done = InsertHashed(words, count);
     return done == count || !hashed_.gave_up() ? done : InsertManyAnyway(words, count, done);
   }
   // Adds one word; throws std::bad_alloc where InsertMany would stop.
@@ -142,6 +140,13 @@ class WordSet {
  private:
   enum class Mode { kInOrder, kHashing, kAppending };
 
+  // InsertMany into the hash table, counting the words it stored.
+  std::size_t InsertHashed(const std::string_view* words, std::size_t count) {
+    const std::size_t before = hashed_.size();
+    const std::size_t done = hashed_.InsertMany(words, count);
+    count_ += hashed_.size() - before;
+    return done;
+  }
   // InsertMany from `done` on, in whatever way the set stores words.
   std::size_t InsertManyAnyway(const std::string_view* words, std::size_t count, std::size_t done);
   bool InsertInOrder(std::string_view word);

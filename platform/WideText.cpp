@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string_view>
+
+#include "core/TextEncoding.h"
 
 namespace lexset {
 
@@ -73,31 +76,24 @@ class ConsoleResult final : public ByteSink {
   }
 
  private:
-  enum class Text { kCodePage, kUtf8, kUtf16Le, kUtf16Be };
-
   // The result's first write is its mark, if it has one.
   void Start(const char*& data, std::size_t& size) {
     started_ = true;
-    const std::string start(data, std::min<std::size_t>(size, 3));
-    if (start == "\xEF\xBB\xBF") {
-      text_ = Text::kUtf8;
-    } else if (start.compare(0, 2, "\xFF\xFE") == 0) {
-      text_ = Text::kUtf16Le;
-    } else if (start.compare(0, 2, "\xFE\xFF") == 0) {
-      text_ = Text::kUtf16Be;
-    }
-    const std::size_t mark = text_ == Text::kUtf8 ? 3 : text_ == Text::kCodePage ? 0 : 2;
+    encoding_ = EncodingOf(std::string_view(data, std::min<std::size_t>(size, 3)));
+    const std::size_t mark = ByteOrderMark(encoding_).size();
     data += mark;
     size -= mark;
   }
 
+  bool IsUtf16() const { return encoding_ == TextEncoding::kUtf16Le || encoding_ == TextEncoding::kUtf16Be; }
+
   // The bytes of pending_ up to the end of its last whole line.
   std::size_t WholeLines() const {
-    if (text_ != Text::kUtf16Le && text_ != Text::kUtf16Be) {
+    if (!IsUtf16()) {
       const std::size_t lf = pending_.rfind('\n');
       return lf == std::string::npos ? 0 : lf + 1;
     }
-    const std::string lf = text_ == Text::kUtf16Le ? std::string("\n\0", 2) : std::string("\0\n", 2);
+    const std::string lf = encoding_ == TextEncoding::kUtf16Le ? std::string("\n\0", 2) : std::string("\0\n", 2);
     for (std::size_t end = pending_.size() & ~std::size_t{1}; end >= 2; end -= 2) {
       if (pending_.compare(end - 2, 2, lf) == 0) return end;
     }
@@ -105,16 +101,16 @@ class ConsoleResult final : public ByteSink {
   }
 
   std::wstring Decode(const std::string& bytes) const {
-    switch (text_) {
-      case Text::kCodePage:
+    switch (encoding_) {
+      case TextEncoding::kBytes:
         return Widen(bytes, GetConsoleOutputCP());
-      case Text::kUtf8:
+      case TextEncoding::kUtf8:
         return Widen(bytes, CP_UTF8);
-      case Text::kUtf16Le:
-      case Text::kUtf16Be:
+      case TextEncoding::kUtf16Le:
+      case TextEncoding::kUtf16Be:
         break;
     }
-    const int high = text_ == Text::kUtf16Be ? 0 : 1;
+    const int high = encoding_ == TextEncoding::kUtf16Be ? 0 : 1;
     std::wstring wide(bytes.size() / 2, L'\0');
     for (std::size_t i = 0; i < wide.size(); ++i) {
       wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i + high]) << 8 |
@@ -125,7 +121,7 @@ class ConsoleResult final : public ByteSink {
 
   HANDLE console_;
   bool started_ = false;
-  Text text_ = Text::kCodePage;
+  TextEncoding encoding_ = TextEncoding::kBytes;
   std::string pending_;
 };
 

@@ -1,7 +1,10 @@
 //===- String.cpp - CString: the framework's byte string ------------------===//
 #include "ui/framework/String.h"
 
+#include "platform/WideText.h"
 #include "ui/framework/WinApp.h"
+
+static_assert(CP_PROGRAM == lexset::kProgramCodePage, "the framework and the job's messages share one code page");
 
 BOOL CString::LoadString(UINT id) {
   // Resource strings are UTF-16; LoadStringA would convert them to the ANSI
@@ -10,16 +13,8 @@ BOOL CString::LoadString(UINT id) {
   const int length = ::LoadStringW(AfxGetInstanceHandle(), id, reinterpret_cast<LPWSTR>(&stored), 0);
   text_.clear();
   if (length <= 0 || stored == nullptr) return FALSE;
-  text_.resize(static_cast<std::size_t>(
-      ::WideCharToMultiByte(CP_PROGRAM, 0, stored, length, nullptr, 0, nullptr, nullptr)));
-  ::WideCharToMultiByte(CP_PROGRAM, 0, stored, length, &text_[0], static_cast<int>(text_.size()), nullptr, nullptr);
+  text_ = lexset::Narrow(std::wstring(stored, static_cast<std::size_t>(length)), CP_PROGRAM);
   return !text_.empty();
 }
 
-CA2W::CA2W(LPCSTR text, UINT codePage) {
-  const int length = text != nullptr ? ::MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0) : 0;
-  if (length <= 1) return;
-  text_.resize(static_cast<std::size_t>(length));
-  ::MultiByteToWideChar(codePage, 0, text, -1, &text_[0], length);
-  text_.resize(static_cast<std::size_t>(length) - 1);
-}
+CA2W::CA2W(LPCSTR text, UINT codePage) : text_(text != nullptr ? lexset::Widen(text, codePage) : std::wstring()) {}
