@@ -133,7 +133,8 @@ JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& re
   const std::string& out_error = to_output ? standard_out.error() : file_out.error();
   const std::string result_name = shown(result, kStandardOutputName);
 
-  ScratchStorage runs(to_output ? TemporaryFolder() : file_out.folder());
+  const std::string runs_folder = to_output ? TemporaryFolder() : file_out.folder();
+  ScratchStorage runs(runs_folder);
   TidyDetails details;
   const JobStatus status = TidyWords(files, out, options, &runs, &details, sizes_known ? total_bytes : 0);
   const std::string source_name = shown(sources[details.source], kStandardInputName);
@@ -146,6 +147,11 @@ JobOutcome RunJob(const std::vector<std::string>& sources, const std::string& re
     case JobStatus::kMixedEncodings:
       return mixed(details.source, details.encoding, details.first_source, details.first_encoding);
     case JobStatus::kResultUnwritable:
+      // Run files beside a result file fail as the result would; those of
+      // the standard output are in a folder the user did not name.
+      if (to_output && !details.run_error.empty()) {
+        return JobOutcome{JobStatus::kScratchUnwritable, runs_folder, details.run_error};
+      }
       return JobOutcome{status, result_name, details.run_error.empty() ? out_error : details.run_error};
     default:
       break;

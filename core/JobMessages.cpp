@@ -89,6 +89,8 @@ JobMessage DescribeOutcome(const JobOutcome& outcome) {
     }
     case JobStatus::kResultUnwritable:
       return FileProblem(outcome, "无法写入结果文件“", "”。");
+    case JobStatus::kScratchUnwritable:
+      return FileProblem(outcome, "无法写入临时文件夹“", "”中的临时文件。");
     case JobStatus::kOutOfMemory:
       message += std::string("内存不足，无法完成处理。\r\n") + ResultLine(outcome.result_left);
       return message;

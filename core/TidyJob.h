@@ -23,6 +23,7 @@ enum class JobStatus {
   kSourceIncomplete,  // a UTF-16 source ends in half a code unit
   kMixedEncodings,    // two sources are in different encodings
   kResultUnwritable,  // the result cannot be created, written or replaced
+  kScratchUnwritable,  // the run files of a result on the standard output cannot be written
   kOutOfMemory,
 };
 

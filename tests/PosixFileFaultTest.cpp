@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "core/JobMessages.h"
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
 #include "tests/WordListGenerator.h"
@@ -199,6 +200,9 @@ struct SmallDisk {
   std::size_t memory_limit;  // 0: the default, no run files
   std::size_t runs;          // written before it failed, at least
   bool fits_in_memory;       // the job completes there without a memory limit
+  // The result goes to the standard output, and the small disk is the
+  // temporary folder, which the message must name.
+  bool to_standard_output = false;
 };
 
 const SmallDisk kSmallDisks[] = {
@@ -206,6 +210,7 @@ const SmallDisk kSmallDisks[] = {
     {"FullWhileSpilling", "size=1m", 2, 16384, 1, false},  // the run files fill it first
     // Room for the folder, the result and its temporary file: no more files.
     {"NoRoomForARunFile", "size=4m,nr_inodes=3", 1, 16384, 0, true},
+    {"TemporaryFolderFullWhileSpilling", "size=1m", 2, 16384, 1, false, true},
 };
 
 class SmallDiskTest : public ::testing::TestWithParam<SmallDisk> {};
@@ -228,8 +233,19 @@ TEST_P(SmallDiskTest, LeavesTheResultAsItWas) {
     JobOptions options;
     options.memory_limit = row.memory_limit;
     options.stats = &stats;
-    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("small/result.txt"), options);
-    CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
+    options.standard_streams = row.to_standard_output;
+    const std::string small = folder.Path("small/");
+    CHILD_CHECK(setenv("TMPDIR", small.c_str(), 1) == 0);
+    CHILD_CHECK(freopen("/dev/null", "w", stdout) != nullptr);
+    const JobOutcome outcome =
+        TidyWordList(folder.Path("source.txt"), row.to_standard_output ? "-" : small + "result.txt", options);
+    if (row.to_standard_output) {
+      CHILD_CHECK(outcome.status == JobStatus::kScratchUnwritable);
+      CHILD_CHECK(outcome.result_left == ResultLeft::kNothingOut);
+      CHILD_CHECK(DescribeOutcome(outcome).text.find("无法写入临时文件夹“" + small + "”中的临时文件。\r\n") == 0);
+    } else {
+      CHILD_CHECK(outcome.status == JobStatus::kResultUnwritable);
+    }
     CHILD_CHECK(!outcome.reason.empty());
     CHILD_CHECK(stats.runs_written >= row.runs);
     CHILD_CHECK(ReadFile(folder.Path("small/result.txt")) == "precious");
