@@ -1,6 +1,8 @@
 //===- JobMessages.cpp - What the user is told about a job ---------------===//
 #include "core/JobMessages.h"
 
+#include "core/OwnReasons.h"
+
 namespace lexset {
 
 const char kMessageCaption[] = "QEMI词表整理工具";
@@ -11,6 +13,11 @@ MessageText& MessageText::Quote(const std::string& named) {
   quoted.emplace_back(text.size(), named.size());
   text += named;
   return *this;
+}
+
+MessageText& MessageText::Reason(const std::string& reason) {
+  if (IsOwnReason(reason)) return *this += reason;
+  return Quote(reason);
 }
 
 namespace {
@@ -51,7 +58,7 @@ JobMessage FileProblem(const JobOutcome& outcome, const char* before, const std:
   message += before;
   message.Quote(outcome.path);
   message += after + "\r\n";
-  if (!outcome.reason.empty()) message.Quote(outcome.reason) += "\r\n";
+  if (!outcome.reason.empty()) message.Reason(outcome.reason) += "\r\n";
   if (outcome.old_content_path.empty()) {
     message += ResultLine(outcome.result_left);
   } else {

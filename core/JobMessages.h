@@ -4,7 +4,8 @@
 // Windows builds, whatever the system's ANSI code page, UTF-8 in the native
 // one. The paths and the system's reasons that a message quotes are in the
 // system's code page, as the system gave them; a message keeps where they
-// are, so that each part can be shown from its own code page.
+// are, so that each part can be shown from its own code page. A reason the
+// program gives itself is its own words.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -44,6 +45,9 @@ struct MessageText {
   }
   // Appends a path, a reason or anything else the system or the user named.
   MessageText& Quote(const std::string& named);
+  // Appends why a file failed: quoted if the system said it, as the
+  // program's own words if the program did (core/OwnReasons.h).
+  MessageText& Reason(const std::string& reason);
 
   std::string text;  // lines separated by CR LF
   // Where `text` quotes the system: offset and length of each part.

@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "core/Files.h"
+#include "core/OwnReasons.h"
 #include "platform/TemporaryName.h"
 
 namespace lexset {
@@ -190,7 +191,7 @@ bool ReplacementFile::Create(const std::string& target) {
       return false;
     }
     if (!S_ISREG(old_file.st_mode)) {
-      error_ = "不是普通文件";
+      error_ = kReasonNotRegularFile;
       return false;
     }
     // Renaming over a file needs no write permission on it, but a file the

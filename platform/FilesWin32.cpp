@@ -11,14 +11,12 @@
 #include <string>
 
 #include "core/Files.h"
+#include "core/OwnReasons.h"
 #include "platform/TemporaryName.h"
 #include "platform/WideText.h"
 
 namespace lexset {
 namespace {
-
-constexpr char kIsFolder[] = "这是一个文件夹，不是文件。";
-constexpr char kIsReadOnly[] = "这是一个只读文件。";
 
 // How often, and how long apart, the result is tried again while another
 // program (a virus scanner, an indexer, an editor saving) briefly holds it.
@@ -34,7 +32,7 @@ std::string SystemReason(DWORD code) {
   if (size != 0 && text != nullptr) reason.assign(text, size);
   if (text != nullptr) LocalFree(text);
   while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
-  if (reason.empty()) reason = "错误代码 " + std::to_string(code);
+  if (reason.empty()) reason = ReasonForCode(code);
   return reason;
 }
 
@@ -229,7 +227,7 @@ bool SourceFile::Open(const std::string& path) {
   }
   const DWORD attributes = GetFileAttributesW(system_path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    error_ = kIsFolder;
+    error_ = kReasonIsFolder;
     return false;
   }
   // Others may go on reading and writing it, as with the runtime's fopen.
@@ -288,11 +286,11 @@ bool ReplacementFile::Create(const std::string& target) {
   const DWORD attributes = GetFileAttributesW(system_path.c_str());
   target_exists_ = attributes != INVALID_FILE_ATTRIBUTES;
   if (target_exists_ && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    error_ = kIsFolder;
+    error_ = kReasonIsFolder;
     return false;
   }
   if (target_exists_ && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    error_ = kIsReadOnly;
+    error_ = kReasonIsReadOnly;
     return false;
   }
 

@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "core/JobMessages.h"
+#include "core/OwnReasons.h"
 #include "core/TidyJob.h"
 #include "platform/TemporaryName.h"
+#include "platform/WideText.h"
 #include "tests/TestSupport.h"
 
 namespace lexset::test {
@@ -178,6 +180,33 @@ TEST(WindowsFileTest, LongestPathThroughDoubleByteFolders) {
     }
   }
   EXPECT_EQ(ListAnsi(inside), (Names{"r.txt", "\x81\x5c.txt"}));
+}
+
+// A message reads right on every system: the program's words and its own
+// reasons from code page 936, the path and the system's reasons from the
+// system's code page (run under code page 1252 as well).
+TEST(WindowsMessageTest, EachPartInItsOwnCodePage) {
+  wchar_t* system_text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 ERROR_ACCESS_DENIED, 0, reinterpret_cast<LPWSTR>(&system_text), 0, nullptr);
+  ASSERT_NE(system_text, nullptr);
+  const std::wstring system_reason = system_text;
+  LocalFree(system_text);
+  const struct {
+    std::string reason;
+    std::wstring shown;
+  } rows[] = {
+      {kReasonIsFolder, L"这是一个文件夹，不是文件。"},
+      {kReasonIsReadOnly, L"这是一个只读文件。"},
+      {ReasonForCode(4242), L"错误代码 4242"},  // an error the system cannot describe
+      {Narrow(system_reason, CP_ACP), system_reason},
+  };
+  const std::wstring path = L"C:\\café\\result.txt";  // é is in code pages 936 and 1252 alike
+  for (const auto& row : rows) {
+    const JobOutcome outcome{JobStatus::kResultUnwritable, Narrow(path, CP_ACP), row.reason};
+    EXPECT_EQ(WideText(DescribeOutcome(outcome)),
+              L"无法写入结果文件“" + path + L"”。\r\n" + row.shown + L"\r\n结果文件未作任何改动。");
+  }
 }
 
 // Points this program's import of `function` at `replacement`, and returns

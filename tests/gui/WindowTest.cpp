@@ -186,30 +186,46 @@ TEST(StartTest, EnterInEitherBoxRunsTheJob) {
   EXPECT_EQ(ReadAll(source), "x\r\ny\r\nz\r\n");
 }
 
-// A job that cannot be done: the user is told which file, and no file
-// changes.
+// A job that cannot be done: the user is told which file and why, and no
+// file changes. Each line reads right on every system: the program's words,
+// the path and the system's reason each from its own code page.
 struct Problem {
   const char* name;
   const char* source;  // in the test's folder, which holds source.txt and result.txt
   const char* result;
   const char* says;  // the message, up to the path it names
   bool names_source;
+  const char* own_reason;  // the program's own reason; if null, the system's
+  DWORD system_error;      // description of this error
   const char* last_line;  // what became of the result
   void (*prepare)(const std::string& folder);
 };
 
 const Problem kProblems[] = {
-    {"MissingSource", "missing.txt", "result.txt", "无法打开待处理文件“", true, kUntouched, nullptr},
+    {"MissingSource", "missing.txt", "result.txt", "无法打开待处理文件“", true, nullptr, ERROR_FILE_NOT_FOUND, kUntouched,
+     nullptr},
     // A path in the system's code page among the program's texts, which
     // are in code page 936: é is in both 936 and 1252.
-    {"MissingSourceWithAnAccent", "café.txt", "result.txt", "无法打开待处理文件“", true, kUntouched, nullptr},
-    {"ResultInAMissingFolder", "source.txt", "no such folder\\result.txt", "无法写入结果文件“", false, kNotCreated,
-     nullptr},
-    {"ReadOnlyResult", "source.txt", "result.txt", "无法写入结果文件“", false, kUntouched,
+    {"MissingSourceWithAnAccent", "café.txt", "result.txt", "无法打开待处理文件“", true, nullptr, ERROR_FILE_NOT_FOUND,
+     kUntouched, nullptr},
+    {"ResultInAMissingFolder", "source.txt", "no such folder\\result.txt", "无法写入结果文件“", false, nullptr,
+     ERROR_PATH_NOT_FOUND, kNotCreated, nullptr},
+    {"ReadOnlyResult", "source.txt", "result.txt", "无法写入结果文件“", false, "这是一个只读文件。", 0, kUntouched,
      [](const std::string& folder) { SetFileAttributesA((folder + "\\result.txt").c_str(), FILE_ATTRIBUTE_READONLY); }},
-    {"ResultIsAFolder", "source.txt", "sub", "无法写入结果文件“", false, kUntouched,
+    {"ResultIsAFolder", "source.txt", "sub", "无法写入结果文件“", false, "这是一个文件夹，不是文件。", 0, kUntouched,
      [](const std::string& folder) { CreateDirectoryA((folder + "\\sub").c_str(), nullptr); }},
 };
+
+// The system's description of an error, as the program shows it.
+std::string SystemReason(DWORD error) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  std::wstring reason = text != nullptr ? text : L"";
+  LocalFree(text);
+  while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ')) reason.pop_back();
+  return Cp936(reason);
+}
 
 void PrintTo(const Problem& row, std::ostream* out) { *out << row.name; }
 
@@ -228,8 +244,8 @@ TEST_P(ProblemTest, IsReportedAndChangesNoFile) {
   app.Type(IDC_RESULT_PATH, folder + "\\" + row.result);
   const std::string text = StartAndRead(app, "exclamation");
   const std::string named = folder + "\\" + (row.names_source ? row.source : row.result);
-  EXPECT_EQ(text.substr(0, text.find("\r\n")), row.says + named + "”。");
-  EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), row.last_line);
+  const std::string reason = row.own_reason != nullptr ? row.own_reason : SystemReason(row.system_error);
+  EXPECT_EQ(text, row.says + named + "”。\r\n" + reason + "\r\n" + row.last_line);
   EXPECT_EQ(ReadAll(folder + "\\result.txt"), "precious");
   EXPECT_EQ(List(folder), before);
   SetFileAttributesA((folder + "\\result.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
