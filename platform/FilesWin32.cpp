@@ -171,6 +171,13 @@ HANDLE CreateTemporary(const std::string& folder, const char* suffix, DWORD acce
   return INVALID_HANDLE_VALUE;
 }
 
+// The temporary file of a result, readable and deletable through its own
+// handle, so that ReplacementFile::TakeWritten need not let go of it.
+HANDLE CreateResultTemporary(const std::string& folder, std::string* path, std::string* error) {
+  return CreateTemporary(folder, ".tmp", GENERIC_READ | GENERIC_WRITE | DELETE,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, path, error);
+}
+
 // Moves the new file to the target's name, which must be free. Returns a
 // system error code.
 DWORD MoveIntoPlace(const std::wstring& replacement, const std::wstring& target) {
@@ -296,8 +303,7 @@ bool ReplacementFile::Create(const std::string& target) {
 
   folder_ = FolderOf(target);
   RemoveLeftovers(folder_);
-  const HANDLE file = CreateTemporary(folder_, ".tmp", GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                                      &temporary_path_, &error_);
+  const HANDLE file = CreateResultTemporary(folder_, &temporary_path_, &error_);
   if (file == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;
@@ -308,22 +314,23 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
 }
 
 std::unique_ptr<RunFile> ReplacementFile::TakeWritten() {
-  // Opened again to be read, and deleted by the system once that handle
-  // closes, however the program ends, as a run file is.
-  const std::wstring path = InFolder(folder_, temporary_path_.substr(folder_.size()));
-  CloseHandle(AsHandle(handle_));
-  handle_ = -1;
-  const HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (reader == INVALID_HANDLE_VALUE) {
+  // The same handle reads it back, and the system deletes the file once it
+  // closes, however the program ends, as a run file. It is never closed in
+  // between: a virus scanner or an indexer opens a file as soon as it is
+  // closed, and would keep the program from opening it again.
+  FILE_DISPOSITION_INFO dispose{};
+  dispose.DeleteFile = TRUE;
+  LARGE_INTEGER start{};
+  if (!SetFileInformationByHandle(AsHandle(handle_), FileDispositionInfo, &dispose, sizeof dispose) ||
+      !SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN)) {
     error_ = SystemReason(GetLastError());
     return nullptr;
   }
   auto taken = std::make_unique<ScratchFile>();
-  taken->handle_ = reinterpret_cast<std::intptr_t>(reader);
+  taken->handle_ = handle_;
+  handle_ = -1;
   temporary_path_.clear();
-  const HANDLE file = CreateTemporary(folder_, ".tmp", GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                                      &temporary_path_, &error_);
+  const HANDLE file = CreateResultTemporary(folder_, &temporary_path_, &error_);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return taken;

@@ -1,8 +1,10 @@
 //===- WindowsFileFaultTest.cpp - File faults on Windows -----------------===//
 //
 // Runs under Wine here: read-only and hidden attributes, a file held open by
-// another program, folder names in code page 936 whose second byte is a
-// backslash, the longest paths, and a replacement the system stops half-way.
+// another program or opened by a scanner as soon as it is closed, folder
+// names in code page 936 whose second byte is a backslash, the longest
+// paths, a replacement the system stops half-way, and messages on systems
+// of other code pages.
 //
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
@@ -322,6 +324,61 @@ TEST(WindowsFileTest, BackupOfACompletedReplacementIsLeftToTheCleanUp) {
   // ... which the next job in the folder removes.
   ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("other.txt")).status, JobStatus::kCompleted);
   EXPECT_EQ(folder.List(), (Names{"other.txt", "result.txt", "source.txt"}));
+}
+
+BOOL(WINAPI* g_close_handle)(HANDLE) = nullptr;
+DWORD g_scanner_sharing = 0;
+int g_scans = 0;
+
+DWORD WINAPI ScannerLetsGo(void* file) {
+  Sleep(300);
+  g_close_handle(static_cast<HANDLE>(file));
+  return 0;
+}
+
+// A virus scanner or indexer: it opens every file of the program's own
+// names as soon as the program closes it, and holds it a while.
+BOOL WINAPI CloseAndScan(HANDLE handle) {
+  wchar_t path[MAX_PATH * 2] = L"";
+  const DWORD length = GetFinalPathNameByHandleW(handle, path, std::size(path), FILE_NAME_NORMALIZED);
+  const BOOL closed = g_close_handle(handle);
+  if (length == 0 || length >= std::size(path) || wcsstr(path, L".~lexset-") == nullptr) return closed;
+  const HANDLE scan = CreateFileW(path, GENERIC_READ, g_scanner_sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (scan != INVALID_HANDLE_VALUE) {
+    ++g_scans;
+    g_close_handle(CreateThread(nullptr, 0, &ScannerLetsGo, scan, 0, nullptr));
+  }
+  return closed;
+}
+
+// The result's temporary file is read back when something out of order
+// comes after a stretch in order, and then replaced: neither is stopped by
+// a scanner that opens what the program has just closed, whatever it
+// shares.
+TEST(WindowsFileTest, ScannerOpensWhatTheProgramCloses) {
+  struct Redirect {
+    Redirect() {
+      void* const system = RedirectImport("CloseHandle", reinterpret_cast<void*>(&CloseAndScan));
+      g_close_handle = reinterpret_cast<decltype(g_close_handle)>(system);
+    }
+    ~Redirect() { RedirectImport("CloseHandle", reinterpret_cast<void*>(g_close_handle)); }
+  } redirect;
+  ASSERT_NE(g_close_handle, nullptr);
+  JobOptions options;
+  options.stretch_from = 1;
+  for (const DWORD sharing : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}, DWORD{FILE_SHARE_READ}}) {
+    ScratchFolder folder;
+    WriteFile(folder.Path("source.txt"), "a b c d e a");
+    WriteFile(folder.Path("result.txt"), "old");
+    g_scanner_sharing = sharing;
+    g_scans = 0;
+    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), folder.Path("result.txt"), options);
+    EXPECT_EQ(outcome.status, JobStatus::kCompleted) << Narrow(WideText(DescribeOutcome(outcome)), CP_UTF8);
+    EXPECT_GT(g_scans, 0);
+    EXPECT_EQ(ReadFile(folder.Path("result.txt")), "a\r\nb\r\nc\r\nd\r\ne\r\n");
+    Sleep(400);  // the scanner lets go
+    EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+  }
 }
 
 // Watches a folder from another thread while the job waits for a held
