@@ -1,7 +1,8 @@
 //===- GuiHarness.cpp - Working lexset's real window from another process ===//
 //
 // usage: lexset-gui-test LEXSET_EXE [GTEST_OPTIONS]   runs the GUI tests
-//        lexset-gui-test --present [window | about | message | start-menu | CAPTION]
+//        lexset-gui-test --present [window | about | message | folder |
+//                                   read-only | start-menu | CAPTION]
 //                                                     for screenshots
 //        lexset-gui-test --record TARGET              the shell's stand-in
 //
@@ -118,15 +119,40 @@ int PresentStartMenu() {
   return 0;
 }
 
+// Starts a job that the program refuses with the message `what` names: a
+// source that is not there ("message"), a result that is a folder
+// ("folder") or a read-only file ("read-only"). The paths are in the ANSI
+// code pages 936 and 1252 alike.
+void StartRefusedJob(HWND window, const std::string& what) {
+  CreateDirectoryW(L"C:\\lexset-test", nullptr);
+  const wchar_t* source = L"C:\\lexset-test\\café.txt";
+  const wchar_t* result = L"C:\\lexset-test\\result.txt";
+  if (what != "message") {
+    source = L"C:\\lexset-test\\words.txt";
+    WriteAll("C:\\lexset-test\\words.txt", "b a");
+  }
+  if (what == "folder") result = L"C:\\lexset-test";
+  if (what == "read-only") {
+    result = L"C:\\lexset-test\\read-only.txt";
+    SetFileAttributesW(result, FILE_ATTRIBUTE_NORMAL);
+    WriteAll("C:\\lexset-test\\read-only.txt", "a\r\nb\r\n");
+    SetFileAttributesW(result, FILE_ATTRIBUTE_READONLY);
+  }
+  SetDlgItemTextW(window, IDC_SOURCE_PATH, source);
+  SetDlgItemTextW(window, IDC_RESULT_PATH, result);
+  PostMessageA(window, WM_COMMAND, IDOK, 0);
+}
+
 // Makes a window the active one and prints its place as "WIDTHxHEIGHT+X+Y"
 // for the screenshot tool: lexset's window ("window" or nothing), its About
-// box ("about"), a message that quotes a path ("message"), or the top-level
-// window with the caption given. No X window has the focus on a virtual
-// display, so the caption would stay grey.
+// box ("about"), a message that refuses a job (see StartRefusedJob), or the
+// top-level window with the caption given. No X window has the focus on a
+// virtual display, so the caption would stay grey.
 int Present(const std::string& what) {
   if (what == "start-menu") return PresentStartMenu();
+  const bool message = what == "message" || what == "folder" || what == "read-only";
   HWND window = nullptr;
-  if (what.empty() || what == "window" || what == "about" || what == "message") {
+  if (what.empty() || what == "window" || what == "about" || message) {
     window = WaitForMainWindow(0);
   } else {
     WaitUntil([&] { return (window = FindWindowA(nullptr, what.c_str())) != nullptr && IsWindowVisible(window); },
@@ -137,13 +163,8 @@ int Present(const std::string& what) {
   Sleep(100);
   SetForegroundWindow(window);
   if (what == "about") PostMessageA(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
-  if (what == "message") {
-    // A source that is not there: é is in the ANSI code pages 936 and 1252.
-    SetDlgItemTextW(window, IDC_SOURCE_PATH, L"C:\\lexset-test\\café.txt");
-    SetDlgItemTextW(window, IDC_RESULT_PATH, L"C:\\lexset-test\\result.txt");
-    PostMessageA(window, WM_COMMAND, IDOK, 0);
-  }
-  if (what == "about" || what == "message") {
+  if (message) StartRefusedJob(window, what);
+  if (what == "about" || message) {
     const HWND owner = window;
     if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
   }
