@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -143,6 +145,39 @@ TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
   // on with the old one.
   for (auto [latin, limit] : {std::pair{30000, 1u << 20}, {1000, 4u << 20}, {10000, 256u << 10}}) {
     FillToTheLimit({shapes[0].begin() + 200000 - latin, shapes[0].end()}, limit, 64);
+  }
+}
+
+TEST(WordSetTest, RoomForTheTableCountsWhatIsHeldWithoutWrapping) {
+  // Moving ordered words into the hash table needs room for them twice,
+  // for the table and for the array they will be sorted in. In the 32-bit
+  // program under the largest limit, twice an ordered text of nearly 2 GiB
+  // is nearly all of 4 GiB: what more the table needs must be refused, not
+  // wrap the sum around to a small number. Twice a larger text is more than
+  // a size_t holds, and counts as the most it holds.
+  constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max();
+  struct Row {
+    std::size_t limit;
+    std::size_t held;
+    std::size_t words;  // 1 << 10 need 32 KiB, 1 << 16 need 2 MiB
+    bool fits;
+  };
+  const Row rows[] = {
+      {1 << 20, 0, 1 << 10, true},
+      {1 << 20, 0, 1 << 16, false},
+      {kLargest - 1, kLargest - (1 << 20), 1 << 10, true},
+      {kLargest - 1, kLargest - (1 << 20), 1 << 16, false},
+      {kLargest - 1, kLargest, 1 << 10, false},
+  };
+  for (const Row& row : rows) {
+    HashedWords words(WordArena::kFirstBlockSize, row.limit, WordSet::kGiveUpHashingFrom);
+    bool fits = true;
+    try {
+      words.Reserve(row.words, row.held);
+    } catch (const std::bad_alloc&) {
+      fits = false;
+    }
+    EXPECT_EQ(fits, row.fits) << "limit " << row.limit << ", held " << row.held << ", words " << row.words;
   }
 }
 
