@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "core/MemorySums.h"
 #include "core/SystemMemory.h"
 #include "core/WordHash.h"
 
@@ -33,7 +34,7 @@ std::size_t HashedWords::MemoryUsed() const {
 void HashedWords::CheckRoomExactly(std::size_t size) {
   words_allowed_ = 0;
   if (count_ == 0 || limit_ == kNoLimit) return;
-  const std::size_t arena = arena_.BytesReserved() + arena_.GrowthFor(size);
+  const std::size_t arena = AddBytes(arena_.BytesReserved(), arena_.GrowthFor(size));
   if (arena > limit_) throw std::bad_alloc();
   const std::size_t room = limit_ - arena;
   if (capacity_ * sizeof(Slot) > room || (count_ + 1) * sizeof(SortEntry) > room) throw std::bad_alloc();
@@ -133,7 +134,7 @@ bool HashedWords::Grow() {
   if (bits > kMaxSlotBits) throw std::bad_alloc();
   const std::size_t capacity = std::size_t{1} << bits;
   // Both tables exist while the slots move.
-  if (limit_ != kNoLimit && arena_.BytesReserved() + (capacity_ + capacity) * sizeof(Slot) > limit_) {
+  if (limit_ != kNoLimit && AddBytes(arena_.BytesReserved(), (capacity_ + capacity) * sizeof(Slot)) > limit_) {
     throw std::bad_alloc();
   }
   std::unique_ptr<Slot[]> fresh = EmptySlots(capacity);
@@ -169,7 +170,7 @@ void HashedWords::Reserve(std::size_t count, std::size_t also_held) {
   while ((std::size_t{1} << bits) - (std::size_t{1} << bits) / 4 <= count) ++bits;
   if (bits > kMaxSlotBits) throw std::bad_alloc();
   const std::size_t capacity = std::size_t{1} << bits;
-  if (limit_ != kNoLimit && also_held + capacity * sizeof(Slot) + count * sizeof(SortEntry) > limit_) {
+  if (limit_ != kNoLimit && AddBytes(also_held, capacity * sizeof(Slot) + count * sizeof(SortEntry)) > limit_) {
     throw std::bad_alloc();
   }
   UseSlots(EmptySlots(capacity), bits);

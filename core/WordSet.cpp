@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "core/MemorySums.h"
+
 namespace lexset {
 
 // Under a small limit the first blocks are small too, so that a run holds
@@ -25,12 +27,12 @@ std::size_t WordSet::MemoryUsed() const {
 // them into the hash table is checked on its own.
 void WordSet::CheckRoomInOrder(std::size_t size) {
   if (count_ == 0 || limit_ == kNoLimit) return;
-  if (ordered_.BytesReserved() + ordered_.GrowthFor(size) > limit_) throw std::bad_alloc();
+  if (AddBytes(ordered_.BytesReserved(), ordered_.GrowthFor(size)) > limit_) throw std::bad_alloc();
 }
 
 std::size_t WordSet::BucketRoomFor(const WordBuckets& into, std::string_view word, std::size_t also_held) const {
   if (limit_ == kNoLimit) return kNoLimit;
-  const std::size_t words = also_held + into.BytesReserved() + into.GrowthFor(word);
+  const std::size_t words = AddBytes(AddBytes(also_held, into.BytesReserved()), into.GrowthFor(word));
   if (words > limit_) throw std::bad_alloc();
   const std::size_t room = (limit_ - words) / (2 * sizeof(SortEntry));
   if (into.largest() >= room) throw std::bad_alloc();
@@ -118,7 +120,7 @@ std::size_t WordSet::ReplanThreshold() const {
 // sorted already.
 void WordSet::StartHashing() {
   try {
-    hashed_.Reserve(count_, limit_ == kNoLimit ? 0 : 2 * ordered_.BytesReserved());
+    hashed_.Reserve(count_, limit_ == kNoLimit ? 0 : AddBytes(ordered_.BytesReserved(), ordered_.BytesReserved()));
     OrderedText::Cursor cursor(ordered_);
     for (std::string_view word; cursor.Next(&word);) hashed_.AddNew(word);
   } catch (const std::bad_alloc&) {
@@ -132,13 +134,13 @@ void WordSet::StartHashing() {
 template <class ForEachWord>
 bool WordSet::MoveIntoPlanned(WordBuckets& into, ForEachWord for_each_word, std::size_t held,
                               std::size_t largest_allowed) {
-  const std::size_t counts_bytes = into.prefixes() * sizeof(std::uint32_t);
-  if (limit_ != kNoLimit && held + counts_bytes + into.PlanBytes() > limit_) throw std::bad_alloc();
+  const std::size_t held_with_counts = AddBytes(held, into.prefixes() * sizeof(std::uint32_t));
+  if (limit_ != kNoLimit && AddBytes(held_with_counts, into.PlanBytes()) > limit_) throw std::bad_alloc();
   std::vector<std::uint32_t> counts(into.prefixes());
   for_each_word([&](std::string_view word) { ++counts[into.PrefixOf(word)]; });
   if (into.Plan(counts.data()) > largest_allowed) return false;
   std::size_t allowed = 0;
-  for_each_word([&](std::string_view word) { AppendWithin(into, word, held + counts_bytes, allowed); });
+  for_each_word([&](std::string_view word) { AppendWithin(into, word, held_with_counts, allowed); });
   return true;
 }
 

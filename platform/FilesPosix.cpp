@@ -21,6 +21,9 @@
 #include "core/OwnReasons.h"
 #include "platform/TemporaryName.h"
 
+// Lists and run files pass 2 GiB; CMakeLists.txt asks for 64-bit offsets.
+static_assert(sizeof(off_t) == 8, "files need 64-bit offsets (_FILE_OFFSET_BITS=64)");
+
 namespace lexset {
 namespace {
 

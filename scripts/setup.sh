@@ -8,6 +8,7 @@ PACKAGES="
   cmake ninja-build g++ make pkg-config time
   libgtest-dev
   clang libclang-rt-14-dev
+  g++-multilib qemu-user-static
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   wine64 xvfb locales fonts-wqy-microhei fonts-wine imagemagick
   nsis
@@ -40,7 +41,8 @@ install $PACKAGES
 
 # The product is a 32-bit program. Where the kernel runs 32-bit programs,
 # the 32-bit Wine runs it; elsewhere the tests say so and use the 64-bit
-# build (scripts/test.sh).
+# build (scripts/test.sh). The core's 32-bit Linux build (g++-multilib)
+# runs on any kernel, under qemu-i386-static where it must (scripts/run-i386).
 if scripts/runs-32bit; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root "the i386 architecture is missing, for wine32:i386"

@@ -24,8 +24,15 @@ WARNING: 32-bit executable was only checked as a file; so were the packages,
 WARNING: whose install and run tests ran on the 64-bit build's packages."
   echo "$fallback"
 fi
+# The core at the product's width runs on any kernel: under emulation
+# where the kernel cannot run it (scripts/run-i386 decides the same way).
+if scripts/runs-32bit; then
+  core32=natively
+else
+  core32="under qemu-i386-static"
+fi
 
-for preset in host host-sanitize win32 ${fallback:+win64} fuzz; do
+for preset in host host-sanitize host32 win32 ${fallback:+win64} fuzz; do
   step "build: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
@@ -35,6 +42,8 @@ step "tests: native"
 ctest --preset host -j2
 step "tests: native, AddressSanitizer and UBSan"
 ctest --preset host-sanitize -j2
+step "tests: the core at 32 bits, $core32"
+ctest --preset host32 -j2
 # The Wine servers the tests share (code pages 936 and 1252) are stopped
 # however the tests end.
 trap 'for cp in 936 1252; do (lexset_wine $windows $cp && "$WINESERVER" -k 2>/dev/null) || true; done' EXIT
@@ -68,6 +77,18 @@ bench/run.sh --smoke
 step "fuzzing: each fuzzer of the job for a minute, side by side"
 cmake --build --preset fuzz --target fuzz
 step "done"
+echo "What ran on what on this machine:"
+if [ -z "$fallback" ]; then
+  echo "- the 32-bit product (build/win32), under the 32-bit Wine: its core tests, GUI tests and"
+  echo "  driver test, the executable's check, the run command's window, its packages installed and run"
+else
+  echo "- the 32-bit product (build/win32): NOT run; the executable and its packages checked as files"
+  echo "- the 64-bit stand-in (build/win64), under the 64-bit Wine in the product's place: the core"
+  echo "  tests, GUI tests and driver test, the run command's window, its packages installed and run"
+fi
+echo "- the 32-bit core (build/host32), $core32: the core tests and lexset-tidy's driver test"
+echo "- 64 bits natively: the core tests (build/host), again under AddressSanitizer and UBSan"
+echo "  (build/host-sanitize), the benchmark's smoke run and the fuzzers"
 if [ -n "$fallback" ]; then
   echo "$fallback"
 fi

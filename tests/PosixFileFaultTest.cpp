@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -275,6 +276,30 @@ TEST(PosixFileTest, LeftoverStillInUseStays) {
   ASSERT_EQ(TidyWordList(folder.Path("source.txt"), folder.Path("result.txt")).status, JobStatus::kCompleted);
   close(fd);
   EXPECT_EQ(folder.List(), (Names{".~lexset-00000000000000aa.tmp", "result.txt", "source.txt"}));
+}
+
+TEST(PosixFileTest, FilesOfGigabytes) {
+  // Sizes past 2 and 4 GiB, which a 32-bit process reaches only through
+  // the system's large-file interfaces: two sources of 3 GiB, one of them
+  // the result, whose sizes add up to 6 GiB for the progress. Their words
+  // end at a 0x1A byte; the rest is a hole, neither stored nor read.
+  ScratchFolder folder;
+  constexpr std::uint64_t kSize = std::uint64_t{3} << 30;
+  const std::vector<std::string> sources = {folder.Path("first.txt"), folder.Path("second.txt")};
+  WriteFile(sources[0], "b\x1a");
+  WriteFile(sources[1], "a\x1a");
+  for (const std::string& source : sources) std::filesystem::resize_file(source, kSize);
+  struct : JobProgress {
+    void Update(const JobProgressReport& report) override { total_bytes = report.total_bytes; }
+    std::uint64_t total_bytes = 0;
+  } progress;
+  JobOptions options;
+  options.progress = &progress;
+  const JobOutcome outcome = TidyWordList(sources, sources[0], options);
+  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+  EXPECT_EQ(progress.total_bytes, 2 * kSize);
+  EXPECT_EQ(ReadFile(sources[0]), "a\r\nb\r\n");
+  EXPECT_EQ(folder.List(), (Names{"first.txt", "second.txt"}));
 }
 
 TEST(PosixFileTest, FewFilesOpenAtATime) {

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,7 +94,11 @@ std::vector<std::string> SpillInputs(Generator& gen) {
 
 TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
   Generator gen(11);
-  constexpr std::size_t kLimits[] = {2048, 4096, 16384, 65536, 1 << 20};
+  // The largest limits leave room near all a size_t holds, 4 GiB in the
+  // 32-bit program: no check of the room may wrap around. The very largest
+  // is what --memory-limit 4294967295 gives there, and means no limit.
+  constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max();
+  constexpr std::size_t kLimits[] = {2048, 4096, 16384, 65536, 1 << 20, kLargest / 2 + 1, kLargest - 1, kLargest};
   std::size_t runs_from_buckets[std::size(kLimits)] = {};
   const std::vector<std::string> inputs = SpillInputs(gen);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -118,8 +125,11 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
     }
   }
   // The buckets' tables shrink with the limit, so that buckets spill too,
-  // from 4 KiB on (2 KiB holds too few words to give up hashing for them).
-  for (std::size_t l = 1; l < std::size(kLimits); ++l) EXPECT_GT(runs_from_buckets[l], 0u) << "limit " << kLimits[l];
+  // from 4 KiB on (2 KiB holds too few words to give up hashing for them);
+  // nothing spills under the largest limits.
+  for (std::size_t l = 1; l < std::size(kLimits); ++l) {
+    EXPECT_EQ(runs_from_buckets[l] > 0, kLimits[l] <= (1 << 20)) << "limit " << kLimits[l];
+  }
 }
 
 TEST(SpillTest, ManyRunsMergeInPasses) {
@@ -168,6 +178,49 @@ TEST(SpillTest, LongWordsAlikeInManyRunsAreComparedOnce) {
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   EXPECT_GE(spilled.stats.runs_written, 8u);
   EXPECT_LE(spilled.stats.bytes_compared, 4 * input.size());
+}
+
+// Run files that count what is written and keep none of it, to read back
+// empty: runs of gigabytes at no cost.
+class CountingRunStorage final : public RunStorage {
+ public:
+  std::unique_ptr<RunFile> Create() override { return std::make_unique<CountingRunFile>(); }
+  const std::string& error() const override { return error_; }
+
+ private:
+  class CountingRunFile final : public RunFile {
+   public:
+    bool Write(const char*, std::size_t) override { return true; }
+    bool Rewind() override { return true; }
+    std::ptrdiff_t Read(char*, std::size_t) override { return 0; }
+    const std::string& error() const override { return error_; }
+
+   private:
+    std::string error_;
+  };
+  std::string error_;
+};
+
+TEST(SpillTest, RunBytesPast4GiB) {
+  // A run of 5 GiB and one of 1 GiB: the counts of a run's bytes and of all
+  // runs' hold them in the 32-bit program too. Blocks larger than the
+  // writer's buffer go to the file as they are, so nothing is copied.
+  CountingRunStorage storage;
+  SpillStats stats;
+  RunFiles runs(storage, 16 << 20, stats, nullptr);
+  const std::string lines(2 << 20, 'w');
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  for (const std::uint64_t run_bytes : {5 * kGiB, kGiB}) {
+    ASSERT_TRUE(runs.WriteRun([&](LineWriter& out) {
+      for (std::uint64_t written = 0; written < run_bytes; written += lines.size()) {
+        if (!out.PutLines(lines.data(), lines.size())) return false;
+      }
+      return true;
+    }));
+  }
+  EXPECT_EQ(stats.runs_written, 2u);
+  EXPECT_EQ(stats.bytes_written, 6 * kGiB);
+  EXPECT_EQ(stats.peak_run_bytes, 6 * kGiB);
 }
 
 TEST(SpillTest, ListsThatFitTouchNoRunFile) {

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -145,12 +148,44 @@ TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
   }
 }
 
+TEST(WordSetTest, RoomForTheTableCountsWhatIsHeldWithoutWrapping) {
+  // Moving ordered words into the hash table needs room for them twice,
+  // for the table and for the array they will be sorted in. In the 32-bit
+  // program under the largest limit, twice an ordered text of nearly 2 GiB
+  // is nearly all of 4 GiB: what more the table needs must be refused, not
+  // wrap the sum around to a small number. Twice a larger text is more than
+  // a size_t holds, and counts as the most it holds.
+  constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max();
+  struct Row {
+    std::size_t limit;
+    std::size_t held;
+    std::size_t words;  // 1 << 10 need 32 KiB, 1 << 16 need 2 MiB
+    bool fits;
+  };
+  const Row rows[] = {
+      {1 << 20, 0, 1 << 10, true},
+      {1 << 20, 0, 1 << 16, false},
+      {kLargest - 1, kLargest - (1 << 20), 1 << 10, true},
+      {kLargest - 1, kLargest - (1 << 20), 1 << 16, false},
+      {kLargest - 1, kLargest, 1 << 10, false},
+  };
+  for (const Row& row : rows) {
+    HashedWords words(WordArena::kFirstBlockSize, row.limit, WordSet::kGiveUpHashingFrom);
+    bool fits = true;
+    try {
+      words.Reserve(row.words, row.held);
+    } catch (const std::bad_alloc&) {
+      fits = false;
+    }
+    EXPECT_EQ(fits, row.fits) << "limit " << row.limit << ", held " << row.held << ", words " << row.words;
+  }
+}
+
 TEST(WordSetTest, AppendingRefusesAWordOf4GiB) {
   // Buckets note a word's size in 32 bits: a larger word is refused before
   // anything is taken for it, with no limit to refuse it first. The word is
   // a read-only mapping of zero pages, which costs no memory.
-#if defined(__linux__)
-  if (sizeof(std::size_t) < 8) GTEST_SKIP() << "no word of 4 GiB in a 32-bit process";
+#if defined(__linux__) && SIZE_MAX > UINT32_MAX
   const std::size_t size = (std::size_t{1} << 32) + 1;
   void* zeros = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   ASSERT_NE(zeros, MAP_FAILED);
@@ -163,6 +198,8 @@ TEST(WordSetTest, AppendingRefusesAWordOf4GiB) {
   EXPECT_EQ(set.InsertMany(&huge, 1), 0u);
   EXPECT_EQ(set.MemoryUsed(), memory);
   munmap(zeros, size);
+#elif defined(__linux__)
+  GTEST_SKIP() << "no word of 4 GiB in a 32-bit process";
 #else
   GTEST_SKIP() << "needs a mapping of zero pages";
 #endif
