@@ -81,7 +81,7 @@ fi
 lexset_wine "$arch" install
 "$WINESERVER" -k 2>/dev/null
 rm -rf "$WINEPREFIX"
-lexset_wine_prefix
+lexset_wine_prefix || exit 1
 lexset_start_xvfb
 trap 'lexset_stop_wine; rm -rf "$work"' EXIT
 drive_c=$WINEPREFIX/drive_c
