@@ -45,8 +45,13 @@ HWND FindDialog(const std::function<bool(HWND)>& wanted) {
   return found;
 }
 
+// The screenshots' windows come from a program started beside the driver on
+// a Wine server just started, maybe on a busy machine: they get longer than
+// a test's.
+constexpr int kPresentWaitMs = 120000;
+
 // lexset's main window, of `process` or any, is the one with the path boxes.
-HWND WaitForMainWindow(DWORD process) {
+HWND WaitForMainWindow(DWORD process, int ms = 30000) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
@@ -56,7 +61,7 @@ HWND WaitForMainWindow(DWORD process) {
                   return (process == 0 || owner == process) && GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
                 })) != nullptr;
       },
-      30000);
+      ms);
   return found;
 }
 
@@ -90,7 +95,7 @@ int PresentStartMenu() {
         tray = FindWindowA("Shell_TrayWnd", nullptr);
         return tray != nullptr && (start = GetDlgItem(tray, 0)) != nullptr && IsWindowVisible(start);
       },
-      30000);
+      kPresentWaitMs);
   if (start == nullptr) return 1;
   RECT shown;
   GetWindowRect(tray, &shown);
@@ -127,10 +132,10 @@ int Present(const std::string& what) {
   if (what == "start-menu") return PresentStartMenu();
   HWND window = nullptr;
   if (what.empty() || what == "window" || what == "about" || what == "message") {
-    window = WaitForMainWindow(0);
+    window = WaitForMainWindow(0, kPresentWaitMs);
   } else {
     WaitUntil([&] { return (window = FindWindowA(nullptr, what.c_str())) != nullptr && IsWindowVisible(window); },
-              30000);
+              kPresentWaitMs);
   }
   if (window == nullptr || !Answers(window)) return 1;
   SetForegroundWindow(GetDesktopWindow());
@@ -145,7 +150,9 @@ int Present(const std::string& what) {
   }
   if (what == "about" || what == "message") {
     const HWND owner = window;
-    if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
+    if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }, kPresentWaitMs) || !Answers(window)) {
+      return 1;
+    }
   }
   DWORD_PTR ignored;
   SendMessageTimeoutA(window, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
