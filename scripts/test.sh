@@ -1,7 +1,9 @@
 #!/bin/bash
 # Builds every target and runs every test. On a fresh Debian 12 machine, run
 # it as root: it installs what is missing first.
-set -euo pipefail
+set -eEuo pipefail
+# A step that fails says so: set -e alone stops without a word.
+trap 'echo "test.sh: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
