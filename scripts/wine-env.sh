@@ -113,7 +113,7 @@ lexset_reg_value() {
     # The answer goes to a file: Wine's service programs, if this query
     # starts them, would keep a pipe open until the server ends.
     answer=$(mktemp)
-    timeout 300 "$WINELOADER" reg query "$key" "${which[@]}" </dev/null >"$answer" 2>/dev/null
+    timeout 300 "$WINELOADER" reg query "$key" "${which[@]}" </dev/null >"$answer" 2>/dev/null || true
     # Bytewise: the name of the default value comes in the console's code page.
     tr -d '\r' <"$answer" | LC_ALL=C sed -n 's/^    .*    REG_[A-Z_]*    //p'
     rm -f "$answer"
@@ -160,14 +160,14 @@ lexset_prefix_missing() {
 # Makes the prefix afresh, its settings on disk; says what failed, if anything.
 lexset_make_prefix() {
   "$WINESERVER" -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX" || { echo "  cannot remove the old $WINEPREFIX"; return 1; }
+  rm -rf "$WINEPREFIX" 2>&1 || { echo "  cannot remove the old $WINEPREFIX"; return 1; }
   # wineboot returns while Wine's first start may still go on (its own
   # associations, its services), and settings imported meanwhile may be
   # lost: ours go in once the server has ended, and all of that with it.
   timeout 900 "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1 || { echo "  wineboot -i: status $?"; return 1; }
   timeout 900 "$WINESERVER" -w || { echo "  the Wine server did not end after wineboot"; return 1; }
-  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" && cp "${LEXSET_WINE_FONTS[@]}" "$WINEPREFIX/drive_c/windows/Fonts/" ||
-    { echo "  cannot copy the fonts"; return 1; }
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  mkdir -p "$fonts" 2>&1 && cp "${LEXSET_WINE_FONTS[@]}" "$fonts/" 2>&1 || { echo "  cannot copy the fonts"; return 1; }
   timeout 300 "$WINELOADER" regedit /S "$LEXSET_ROOT/scripts/wine-prefix.reg" </dev/null >/dev/null 2>&1 ||
     { echo "  regedit: status $?"; return 1; }
   local key name type data
@@ -222,9 +222,10 @@ lexset_wine_prefix() {
       fi
       printf '%s attempt %s failed after %s s:\n%s\n' "$(date '+%F %T')" $attempt $((SECONDS - started)) "$missing" >>"$log"
     done
-    printf 'wine-env: cannot make the Wine prefix %s (tried twice); it lacks:\n%s\n' "$WINEPREFIX" "$missing" >&2
+    printf 'wine-env: cannot make the Wine prefix %s (tried twice):\n%s\n' "$WINEPREFIX" "$missing" |
+      tee -a "$log" >&2
     exit 1
-  ) 9>"$WINEPREFIX.lock"
+  ) 9>"$WINEPREFIX.lock" || return 1
 }
 
 # Starts a virtual X display of its own, 1024 x 768 unless a size is given
