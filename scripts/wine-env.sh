@@ -2,8 +2,9 @@
 # Source it from bash, then call `lexset_wine win32` or `lexset_wine win64`
 # to choose the Wine of that Windows build (`lexset_wine win64 1252` for a
 # system whose ANSI code page is 1252), and lexset_wine_prefix to make its
-# prefix on first use. Another second word names a prefix of another use:
-# `lexset_wine win32 install` is build/wineprefix-win32-install.
+# prefix on first use and check it at every use. Another second word names
+# a prefix of another use: `lexset_wine win32 install` is
+# build/wineprefix-win32-install.
 
 LEXSET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -184,7 +185,8 @@ lexset_make_prefix() {
 # of its settings or fonts: it is checked at every use, from its files at
 # little cost while no Wine server runs for it, and once for each server
 # that does (the benchmark keeps one running; .lexset-server names the last
-# one found right). It is made under a lock, and it is ready, with the file
+# one found right, and what is lost through that server is noticed once it
+# has ended). It is made under a lock, and it is ready, with the file
 # .lexset-ready, only once checked; made wrong twice, it is refused. What
 # happened is in build/wineprefix-*.log.
 lexset_wine_prefix() {
