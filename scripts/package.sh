@@ -4,7 +4,9 @@
 # product; with "win64", the same of the 64-bit build, which the tests try
 # where 32-bit programs cannot run.
 # On a fresh Debian 12 machine, run it as root: it installs what is missing.
-set -euo pipefail
+set -eEuo pipefail
+# A step that fails says so: set -e alone stops without a word.
+trap 'echo "package.sh: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh

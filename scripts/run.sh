@@ -6,11 +6,15 @@
 # a system of the ANSI code page given (1252: an English Windows). With a
 # display the window stays until you close it; without one, a virtual
 # display is started and screenshots of the window, of its About box and of
-# a message naming a file are saved to build/lexset.png,
-# build/lexset-about.png and build/lexset-message.png (named with -192dpi,
-# -cp1252 for other settings).
+# the messages that refuse a missing source, a result that is a folder and
+# a read-only result are saved to build/lexset.png, build/lexset-about.png,
+# build/lexset-message.png, build/lexset-folder.png and
+# build/lexset-read-only.png (named with -192dpi, -cp1252 for other
+# settings).
 # On a fresh Debian 12 machine, run it as root: it installs what is missing.
-set -euo pipefail
+set -eEuo pipefail
+# A step that fails says so: set -e alone stops without a word.
+trap 'echo "run.sh: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 cd "$(dirname "$0")/.."
 
 dpi=96
@@ -44,20 +48,22 @@ echo "built: build/win32/ui/lexset.exe (the product); showing build/$arch/ui/lex
 lexset_wine $arch "$code_page"
 lexset_wine_prefix
 # The scaling, and a virtual desktop as much larger, hold for the programs
-# started afterwards; the prefix gets its own back at the end, for the tests.
+# started afterwards; the prefix gets its own back at the end, for the tests
+# (its check takes a desktop of any size meanwhile). A busy machine may take
+# minutes over a Wine command.
 width=$((800 * dpi / 96))
 height=$((600 * dpi / 96))
 settings() {
-  timeout 60 "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  timeout 60 "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$2" /f >/dev/null 2>&1
+  timeout 300 "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  timeout 300 "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$2" /f >/dev/null 2>&1
   "$WINESERVER" -k 2>/dev/null || true
 }
 restore() {
   lexset_stop_wine
   [ "$dpi" = 96 ] || settings 96 800x600
 }
-[ "$dpi" = 96 ] || settings "$dpi" "${width}x$height"
 trap restore EXIT
+[ "$dpi" = 96 ] || settings "$dpi" "${width}x$height"
 if [ -n "${DISPLAY:-}" ]; then
   timeout 86400 "$WINELOADER" "build/$arch/ui/lexset.exe"
   exit
@@ -67,9 +73,19 @@ fi
 lexset_start_xvfb "$((width > 1024 ? width : 1024))x$((height > 768 ? height : 768))"
 suffix=$([ "$dpi" = 96 ] || echo "-${dpi}dpi")$([ "$code_page" = 936 ] || echo "-cp$code_page")
 present="build/$arch/tests/gui/lexset-gui-test.exe"
-for what in window about message; do
-  timeout 60 "$WINELOADER" "build/$arch/ui/lexset.exe" &
-  geometry=$(timeout 60 "$WINELOADER" "$present" --present "$what" | tr -d '\r')
+place=$(mktemp)
+trap 'rm -f "$place"; restore' EXIT
+for what in window about message folder read-only; do
+  timeout 900 "$WINELOADER" "build/$arch/ui/lexset.exe" &
+  # The driver waits two minutes for the window, which Wine may take on a
+  # busy machine, and prints its place: to a file, as Wine's service
+  # programs, when the driver is the one to start them, hold a pipe open
+  # until the server ends.
+  timeout 600 "$WINELOADER" "$present" --present "$what" >"$place" || {
+    echo "run.sh: no $what to take a picture of: lexset-gui-test --present $what ended with status $?" >&2
+    exit 1
+  }
+  geometry=$(tr -d '\r' <"$place")
   shot=build/lexset$([ "$what" = window ] || echo "-$what")$suffix.png
   import -window root -crop "$geometry" +repage "$shot"
   "$WINESERVER" -k 2>/dev/null || true

@@ -15,6 +15,15 @@ PACKAGES="
   wamerican wbritish rime-essay
 "
 
+# Runs a step; one that fails says so, where set -e alone would stop without
+# a word.
+step() {
+  "$@" || {
+    echo "setup: \"$*\" failed with status $?" >&2
+    exit 1
+  }
+}
+
 as_root() {
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup: $1 (run this script as root)" >&2
@@ -31,9 +40,9 @@ install() {
   [ -z "$missing" ] && return 0
   as_root "missing packages:$missing"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  step apt-get update -qq
   # shellcheck disable=SC2086
-  apt-get install -y -qq --no-install-recommends $missing
+  step apt-get install -y -qq --no-install-recommends $missing
 }
 
 # shellcheck disable=SC2086
@@ -46,7 +55,7 @@ install $PACKAGES
 if scripts/runs-32bit; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root "the i386 architecture is missing, for wine32:i386"
-    dpkg --add-architecture i386
+    step dpkg --add-architecture i386
   fi
   install wine32:i386
 fi
@@ -54,5 +63,5 @@ fi
 # Wine shows ANSI texts through the zh_CN locale (code page 936).
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
   as_root "locale zh_CN.UTF-8 is missing"
-  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+  step localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi

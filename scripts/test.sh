@@ -1,7 +1,9 @@
 #!/bin/bash
 # Builds every target and runs every test. On a fresh Debian 12 machine, run
 # it as root: it installs what is missing first.
-set -euo pipefail
+set -eEuo pipefail
+# A step that fails says so: set -e alone stops without a word.
+trap 'echo "test.sh: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
@@ -55,10 +57,12 @@ else
   ctest --preset win32 -R '^exe_check$'
   ctest --preset win64 -j2
 fi
-step "the run command: the window, its About box and a message, shown on a virtual display"
-rm -f build/lexset.png build/lexset-about.png build/lexset-message.png
+step "the run command: the window, its About box and three messages, shown on a virtual display"
+shots="build/lexset.png build/lexset-about.png build/lexset-message.png build/lexset-folder.png build/lexset-read-only.png"
+# shellcheck disable=SC2086
+rm -f $shots
 env -u DISPLAY ./scripts/run.sh
-for shot in build/lexset.png build/lexset-about.png build/lexset-message.png; do
+for shot in $shots; do
   [ -s "$shot" ] || { echo "run.sh saved no $shot" >&2; exit 1; }
 done
 step "packages: the zip and the installer, into build/packages/"

@@ -46,8 +46,13 @@ HWND FindDialog(const std::function<bool(HWND)>& wanted) {
   return found;
 }
 
+// The screenshots' windows come from a program started beside the driver on
+// a Wine server just started, maybe on a busy machine: they get longer than
+// a test's.
+constexpr int kPresentWaitMs = 120000;
+
 // lexset's main window, of `process` or any, is the one with the path boxes.
-HWND WaitForMainWindow(DWORD process) {
+HWND WaitForMainWindow(DWORD process, int ms = 30000) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
@@ -57,7 +62,7 @@ HWND WaitForMainWindow(DWORD process) {
                   return (process == 0 || owner == process) && GetDlgItem(w, IDC_SOURCE_PATH) != nullptr;
                 })) != nullptr;
       },
-      30000);
+      ms);
   return found;
 }
 
@@ -91,7 +96,7 @@ int PresentStartMenu() {
         tray = FindWindowA("Shell_TrayWnd", nullptr);
         return tray != nullptr && (start = GetDlgItem(tray, 0)) != nullptr && IsWindowVisible(start);
       },
-      30000);
+      kPresentWaitMs);
   if (start == nullptr) return 1;
   RECT shown;
   GetWindowRect(tray, &shown);
@@ -153,10 +158,10 @@ int Present(const std::string& what) {
   const bool message = what == "message" || what == "folder" || what == "read-only";
   HWND window = nullptr;
   if (what.empty() || what == "window" || what == "about" || message) {
-    window = WaitForMainWindow(0);
+    window = WaitForMainWindow(0, kPresentWaitMs);
   } else {
     WaitUntil([&] { return (window = FindWindowA(nullptr, what.c_str())) != nullptr && IsWindowVisible(window); },
-              30000);
+              kPresentWaitMs);
   }
   if (window == nullptr || !Answers(window)) return 1;
   SetForegroundWindow(GetDesktopWindow());
@@ -166,7 +171,9 @@ int Present(const std::string& what) {
   if (message) StartRefusedJob(window, what);
   if (what == "about" || message) {
     const HWND owner = window;
-    if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }) || !Answers(window)) return 1;
+    if (!WaitUntil([&] { return (window = OwnedDialog(owner)) != nullptr; }, kPresentWaitMs) || !Answers(window)) {
+      return 1;
+    }
   }
   DWORD_PTR ignored;
   SendMessageTimeoutA(window, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);

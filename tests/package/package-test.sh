@@ -81,7 +81,7 @@ fi
 lexset_wine "$arch" install
 "$WINESERVER" -k 2>/dev/null
 rm -rf "$WINEPREFIX"
-lexset_wine_prefix
+lexset_wine_prefix || exit 1
 lexset_start_xvfb
 trap 'lexset_stop_wine; rm -rf "$work"' EXIT
 drive_c=$WINEPREFIX/drive_c
@@ -125,7 +125,12 @@ tidy_test() {
 # first page, and the start menu with the installed program. Wine's desktop
 # shows a taskbar and start menu only when asked to.
 if [ "$mode" = --screenshots ]; then
-  present() { timeout 60 "$WINELOADER" "$build/tests/gui/lexset-gui-test.exe" --present "$1" | tr -d '\r'; }
+  # To a file: Wine's service programs, when the driver starts them, hold a
+  # pipe open until the server ends.
+  present() {
+    timeout 600 "$WINELOADER" "$build/tests/gui/lexset-gui-test.exe" --present "$1" >"$work/place" &&
+      tr -d '\r' <"$work/place"
+  }
   win reg add 'HKCU\Software\Wine\Explorer\Desktops\Default' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null
   timeout 300 "$WINELOADER" "$setup" &
   import -window root -crop "$(present "lexset $version 安装")" +repage build/lexset-setup.png
