@@ -57,10 +57,10 @@
 #             lexset-tidy binary, as the row "before" after lexset's; it
 #             is never given --threads, which older binaries do not know
 #
-# --smoke     1M of each profile (appended, pieces and the shapes too), one run, then
-#             the larger-than-memory case on 4M: a quick check that
-#             everything works and agrees (scripts/test.sh runs it); with
-#             --spill, that case alone
+# --smoke     1M of each profile (appended, pieces and the shapes too),
+#             one run, then the larger-than-memory case on 4M: a quick
+#             check that everything works and agrees (scripts/test.sh
+#             runs it); with --spill, that case alone
 # --tidy PATH time another lexset-tidy binary, to compare before and after
 # --only LIST time only these tools; lexset is always timed, since the
 #             ratios are against it, and its output is still checked
@@ -224,6 +224,7 @@ IFS=, read -r -a PIECES <<<"$pieces"
 IFS=, read -r -a THREADS <<<"$threads"
 for n in "${THREADS[@]}"; do
   [[ $n =~ ^[1-9][0-9]*$ ]] || die "--threads wants counts of 1 or more, not '$n'"
+  [[ ",$threads," != *",$n,"*",$n,"* ]] || die "--threads names $n twice"
 done
 # lexset at its further thread counts, the program before and the 32-bit
 # program come right after lexset's row.
