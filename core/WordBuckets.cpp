@@ -27,21 +27,51 @@ WordBuckets::WordBuckets(std::size_t memory_limit) {
 }
 WordBuckets::~WordBuckets() = default;
 
+// The words so far may not show the range of those to come: a list almost
+// in order has begun only the first prefixes, lists dealt into one file
+// only the first stretch of each. So the buckets are planned from the
+// counts seen plus half as many again spread evenly over the prefixes that
+// may come: a first byte between the lowest and highest seen (the few
+// words out of order of a list almost in order show the range, though not
+// every byte in it), and a second byte seen after any first. Planned
+// buckets then hold at most twice the average of the words seen, and the
+// words to come spread over a third of the buckets at least.
 std::size_t WordBuckets::Plan(const std::uint32_t* prefix_counts) {
   std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[prefixes()]);
-  std::size_t total = 0;
-  for (std::size_t p = 0; p < prefixes(); ++p) total += prefix_counts[p];
-  const std::size_t share = std::max<std::size_t>(1, total / bucket_count_);
+  const unsigned second_bits = prefix_shift_ == 0 ? 8 : 0;
+  const std::size_t second_mask = (std::size_t{1} << second_bits) - 1;
+  std::size_t lowest_first = prefixes();
+  std::size_t highest_first = 0;
+  bool second_seen[256] = {};
+  std::uint64_t total = 0;
+  for (std::size_t p = 0; p < prefixes(); ++p) {
+    if (prefix_counts[p] == 0) continue;
+    total += prefix_counts[p];
+    lowest_first = std::min(lowest_first, p >> second_bits);
+    highest_first = p >> second_bits;
+    second_seen[p & second_mask] = true;
+  }
+  const auto may_come = [&](std::size_t p) {
+    return (p >> second_bits) >= lowest_first && (p >> second_bits) <= highest_first && second_seen[p & second_mask];
+  };
+  std::uint64_t spread_over = 0;
+  for (std::size_t p = 0; p < prefixes(); ++p) spread_over += may_come(p);
+  // Weights in whole numbers: a count weighs 2 * spread_over, and the
+  // `total` spread weighs total / 2 in counts.
+  const std::uint64_t share = std::max<std::uint64_t>(1, 3 * spread_over * total / bucket_count_);
   // A bucket closes once it holds its share; one prefix is never split.
   std::size_t bucket = 0;
+  std::uint64_t weight = 0;
   std::size_t in_bucket = 0;
   std::size_t largest = 0;
   for (std::size_t p = 0; p < prefixes(); ++p) {
-    if (in_bucket >= share && bucket + 1 < bucket_count_) {
+    if (weight >= share && bucket + 1 < bucket_count_) {
       ++bucket;
+      weight = 0;
       in_bucket = 0;
     }
     bucket_of[p] = static_cast<std::uint16_t>(bucket);
+    weight += 2 * spread_over * prefix_counts[p] + (may_come(p) ? total : 0);
     in_bucket += prefix_counts[p];
     largest = std::max(largest, in_bucket);
   }

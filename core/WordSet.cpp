@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/MemorySums.h"
+#include "core/SystemMemory.h"
 
 namespace lexset {
 
@@ -15,7 +16,11 @@ WordSet::WordSet(std::size_t memory_limit, std::size_t give_up_hashing_from)
     : limit_(memory_limit),
       ordered_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
       hashed_(std::min(WordArena::kFirstBlockSize, memory_limit / 8), memory_limit, give_up_hashing_from),
-      buckets_(memory_limit) {}
+      buckets_(memory_limit) {
+  // What the set frees, when cleared for the next run or when its buckets
+  // are planned again, is to leave the process too.
+  ReturnLargeBlocksWhenFreed();
+}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
