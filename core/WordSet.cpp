@@ -169,21 +169,17 @@ void WordSet::StartAppending() {
 // from all the words so far, and the words move, where that at least
 // halves the largest bucket (one prefix is never split). Not tried again
 // before the words grow by half, or double after a plan that did not pay
-// or fit: every word moves a few times at most. Old and new buckets are
-// held side by side while the words move; should that not fit the limit,
-// the plan stays as it is rather than the set spilling at once: the room
-// check refuses a word once the largest bucket's sort no longer fits, so
-// the run holds as many words as the limit allows either way.
+// or fit: every word moves a few times at most. Should the move not fit
+// the limit, the plan stays as it is rather than the set spilling at once:
+// the room check refuses a word once the largest bucket's sort no longer
+// fits, so the run holds as many words as the limit allows either way.
 void WordSet::Replan() {
   replan_from_ = 2 * count_;
-  WordBuckets planned(limit_);
-  const auto each_word = [this](auto&& visit) { buckets_.ForEach(visit); };
   try {
-    if (!MoveIntoPlanned(planned, each_word, buckets_.BytesReserved(), buckets_.largest() / 2)) return;
+    if (!buckets_.Replan(buckets_.largest() / 2, limit_)) return;
   } catch (const std::bad_alloc&) {
     return;
   }
-  buckets_ = std::move(planned);
   replan_from_ = count_ + count_ / 2;
 }
 
