@@ -6,7 +6,9 @@
 // The new buckets take chunks no larger than the words still to come to
 // them, so that the move takes little memory besides the freed chunks:
 // what it may take is reckoned before any word moves and taken then, in
-// one block, so that the move does not run out of memory halfway.
+// one block, so that the move does not run out of memory halfway. Should
+// the reckoning fall short, chunks come from the slabs as for Append; the
+// heap failing then would lose the words not yet moved.
 //
 //===----------------------------------------------------------------------===//
 #include <algorithm>
