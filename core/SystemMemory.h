@@ -17,6 +17,12 @@ std::size_t DefaultMemoryLimit();
 // does nothing where there is no such thing.
 void PreferLargePages(void* data, std::size_t size);
 
+// Asks the heap to give a large block back to the system as soon as it is
+// freed, rather than keep it for later requests, so that what the process
+// holds follows what the job holds and a memory limit holds for the process.
+// Does nothing where the heap does so already.
+void ReturnLargeBlocksWhenFreed();
+
 // The size the blocks of stored words grow to: large enough to hold large
 // pages, small enough to waste little of a memory limit.
 constexpr std::size_t kLargeBlockSize = std::size_t{16} << 20;

@@ -2,6 +2,7 @@
 #include "core/WordBuckets.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "core/SystemMemory.h"
@@ -27,26 +28,61 @@ WordBuckets::WordBuckets(std::size_t memory_limit) {
 }
 WordBuckets::~WordBuckets() = default;
 
+// The words so far may not show the range of those to come: a list almost
+// in order has begun only the first prefixes, lists dealt into one file
+// only the first stretch of each. So the buckets are planned from the
+// counts seen plus half as many again spread evenly over the prefixes that
+// may come: a first byte between the lowest and highest seen (the few
+// words out of order of a list almost in order show the range, though not
+// every byte in it), and a second byte seen after any first. Planned
+// buckets then hold at most twice the average of the words seen, and the
+// words to come spread over a third of the buckets at least.
 std::size_t WordBuckets::Plan(const std::uint32_t* prefix_counts) {
   std::unique_ptr<std::uint16_t[]> bucket_of(new std::uint16_t[prefixes()]);
-  std::size_t total = 0;
-  for (std::size_t p = 0; p < prefixes(); ++p) total += prefix_counts[p];
-  const std::size_t share = std::max<std::size_t>(1, total / bucket_count_);
+  const std::size_t largest = PlanInto(prefix_counts, bucket_of.get());
+  bucket_of_ = std::move(bucket_of);
+  Reserve(PlanBytes());
+  return largest;
+}
+
+std::size_t WordBuckets::PlanInto(const std::uint32_t* prefix_counts, std::uint16_t* bucket_of) const {
+  const unsigned second_bits = prefix_shift_ == 0 ? 8 : 0;
+  const std::size_t second_mask = (std::size_t{1} << second_bits) - 1;
+  std::size_t lowest_first = prefixes();
+  std::size_t highest_first = 0;
+  bool second_seen[256] = {};
+  std::uint64_t total = 0;
+  for (std::size_t p = 0; p < prefixes(); ++p) {
+    if (prefix_counts[p] == 0) continue;
+    total += prefix_counts[p];
+    lowest_first = std::min(lowest_first, p >> second_bits);
+    highest_first = p >> second_bits;
+    second_seen[p & second_mask] = true;
+  }
+  const auto may_come = [&](std::size_t p) {
+    return (p >> second_bits) >= lowest_first && (p >> second_bits) <= highest_first && second_seen[p & second_mask];
+  };
+  std::uint64_t spread_over = 0;
+  for (std::size_t p = 0; p < prefixes(); ++p) spread_over += may_come(p);
+  // Weights in whole numbers: a count weighs 2 * spread_over, and the
+  // `total` spread weighs total / 2 in counts.
+  const std::uint64_t share = std::max<std::uint64_t>(1, 3 * spread_over * total / bucket_count_);
   // A bucket closes once it holds its share; one prefix is never split.
   std::size_t bucket = 0;
+  std::uint64_t weight = 0;
   std::size_t in_bucket = 0;
   std::size_t largest = 0;
   for (std::size_t p = 0; p < prefixes(); ++p) {
-    if (in_bucket >= share && bucket + 1 < bucket_count_) {
+    if (weight >= share && bucket + 1 < bucket_count_) {
       ++bucket;
+      weight = 0;
       in_bucket = 0;
     }
     bucket_of[p] = static_cast<std::uint16_t>(bucket);
+    weight += 2 * spread_over * prefix_counts[p] + (may_come(p) ? total : 0);
     in_bucket += prefix_counts[p];
     largest = std::max(largest, in_bucket);
   }
-  bucket_of_ = std::move(bucket_of);
-  reserved_ += PlanBytes();
   return largest;
 }
 
@@ -55,26 +91,9 @@ std::size_t WordBuckets::Plan(const std::uint32_t* prefix_counts) {
 // its own size.
 std::size_t WordBuckets::NextChunkSize(const Bucket& bucket, const Tail& tail, std::size_t record_size) {
   std::size_t size = kFirstChunkSize;
-  if (!bucket.chunks.empty()) {
-    const auto last = static_cast<std::size_t>(tail.limit - bucket.chunks.back().data);
-    size = std::min(kMaxChunkSize, last * 2);
-  }
+  (void)tail;
+  if (!bucket.chunks.empty()) size = std::min(kMaxChunkSize, std::size_t{bucket.chunks.back().size} * 2);
   return std::max(size, record_size);
-}
-
-// Lists grow by doubling, so that a bucket of a million chunks is not
-// copied a million times.
-template <class T>
-std::size_t WordBuckets::ListGrowthFor(const std::vector<T>& list) {
-  return list.size() < list.capacity() ? 0 : std::max<std::size_t>(1, 2 * list.capacity()) * sizeof(T);
-}
-
-template <class T>
-void WordBuckets::MakeRoomInList(std::vector<T>& list) {
-  if (list.size() < list.capacity()) return;
-  const std::size_t before = list.capacity();
-  list.reserve(std::max<std::size_t>(1, 2 * before));
-  reserved_ += (list.capacity() - before) * sizeof(T);
 }
 
 std::size_t WordBuckets::SlabGrowthFor(std::size_t chunk_size) const {
@@ -92,14 +111,16 @@ std::size_t WordBuckets::GrowthFor(std::string_view word) const {
   const std::size_t b = bucket_of_[PrefixOf(word)];
   if (static_cast<std::size_t>(tails_[b].limit - tails_[b].cursor) >= record_size) return 0;
   // The chunk list may have to grow too.
-  return SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size)) + ListGrowthFor(buckets_[b].chunks);
+  const std::size_t chunk_growth =
+      HasFree(record_size) ? 0 : SlabGrowthFor(NextChunkSize(buckets_[b], tails_[b], record_size));
+  return chunk_growth + ListGrowthFor(buckets_[b].chunks);
 }
 
 char* WordBuckets::TakeChunk(std::size_t size) {
   if (size > kMaxChunkSize) {
     MakeRoomInList(slabs_);
     slabs_.emplace_back(new char[size]);
-    reserved_ += size;
+    Reserve(size);
     return slabs_.back().get();
   }
   if (static_cast<std::size_t>(slab_limit_ - slab_cursor_) < size) {
@@ -111,9 +132,9 @@ char* WordBuckets::TakeChunk(std::size_t size) {
     PreferLargePages(slab.get(), slab_size);
     slab_cursor_ = slab.get();
     slab_limit_ = slab.get() + slab_size;
-    reserved_ += slab_size;
     slabs_.push_back(std::move(slab));
     next_slab_size_ = std::min(kLargeBlockSize, slab_size * 2);
+    Reserve(slab_size);
   }
   char* chunk = slab_cursor_;
   slab_cursor_ += size;
@@ -131,31 +152,94 @@ void WordBuckets::Append(std::string_view word) {
         bucket_of[p] = static_cast<std::uint16_t>(p * bucket_count_ / prefixes());
       }
       bucket_of_ = std::move(bucket_of);
-      reserved_ += PlanBytes();
+      Reserve(PlanBytes());
     }
     std::unique_ptr<Bucket[]> buckets(new Bucket[bucket_count_]);
     tails_.reset(new Tail[bucket_count_]);
     buckets_ = std::move(buckets);
-    reserved_ += bucket_count_ * (sizeof(Bucket) + sizeof(Tail));
+    Reserve(bucket_count_ * (sizeof(Bucket) + sizeof(Tail)));
   }
   const std::size_t record_size = RecordSize(word.size());
   const std::size_t b = bucket_of_[PrefixOf(word)];
-  Bucket& bucket = buckets_[b];
   Tail& tail = tails_[b];
   if (static_cast<std::size_t>(tail.limit - tail.cursor) < record_size) {
-    if (bucket.chunks.size() >= kMaxChunks || tail.count >= UINT32_MAX) throw std::bad_alloc();
-    const std::size_t size = NextChunkSize(bucket, tail, record_size);
-    MakeRoomInList(bucket.chunks);
-    char* data = TakeChunk(size);
-    if (!bucket.chunks.empty())
-      bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
-    bucket.chunks.push_back(Chunk{data, 0});
-    tail.cursor = data;
-    tail.limit = data + size;
+    if (tail.count >= UINT32_MAX) throw std::bad_alloc();
+    StartChunk(b, NextChunkSize(buckets_[b], tail, record_size), record_size);
   }
+  PutRecord(b, word, record_size);
+}
+
+void WordBuckets::StartChunk(std::size_t b, std::size_t size, std::size_t least) {
+  Bucket& bucket = buckets_[b];
+  Tail& tail = tails_[b];
+  if (bucket.chunks.size() >= kMaxChunks) throw std::bad_alloc();
+  MakeRoomInList(bucket.chunks);
+  Chunk chunk = TakeFree(size, least);
+  if (chunk.data == nullptr) chunk = Chunk{TakeChunk(size), 0, static_cast<std::uint32_t>(size)};
+  if (!bucket.chunks.empty())
+    bucket.chunks.back().used = static_cast<std::uint32_t>(tail.cursor - bucket.chunks.back().data);
+  bucket.chunks.push_back(chunk);
+  tail.cursor = chunk.data;
+  tail.limit = chunk.data + chunk.size;
+}
+
+void WordBuckets::PutRecord(std::size_t b, std::string_view word, std::size_t record_size) {
+  Tail& tail = tails_[b];
   WriteRecord(tail.cursor, word);
   tail.cursor += record_size;
   largest_ = std::max(largest_, ++tail.count);
+}
+
+// A free chunk begins with the next in its list and its size.
+std::size_t WordBuckets::FreeClassOf(std::size_t size) {
+  std::size_t k = 0;
+  while (k + 1 < kFreeClasses && size >= (kMinFreeChunk << (k + 1))) ++k;
+  return k;
+}
+
+std::size_t WordBuckets::FreeSize(const char* chunk) {
+  std::size_t size;
+  std::memcpy(&size, chunk + sizeof(char*), sizeof size);
+  return size;
+}
+
+void WordBuckets::KeepFree(char* data, std::size_t size) {
+  // Too small to link, and to hold more than a short word.
+  if (size < kMinFreeChunk) return;
+  char*& head = free_[FreeClassOf(size)];
+  std::memcpy(data, &head, sizeof(char*));
+  std::memcpy(data + sizeof(char*), &size, sizeof size);
+  head = data;
+  if (size >= kMinMoveChunk) free_bytes_ += size;
+}
+
+bool WordBuckets::HasFree(std::size_t least) const {
+  for (const char* head : free_) {
+    if (head != nullptr && FreeSize(head) >= least) return true;
+  }
+  return false;
+}
+
+// Only the first chunk of each list is looked at: those of the classes
+// above that of `size` are large enough, and below it one large enough for
+// `least` will do. HasFree looks at the same chunks.
+WordBuckets::Chunk WordBuckets::TakeFree(std::size_t size, std::size_t least) {
+  const std::size_t wanted = FreeClassOf(size);
+  std::size_t k = kFreeClasses;
+  for (std::size_t c = wanted; c < kFreeClasses && k == kFreeClasses; ++c) {
+    if (free_[c] != nullptr && FreeSize(free_[c]) >= size) k = c;
+  }
+  for (std::size_t c = wanted + 1; c-- > 0 && k == kFreeClasses;) {
+    if (free_[c] != nullptr && FreeSize(free_[c]) >= least) k = c;
+  }
+  if (k == kFreeClasses) return Chunk{nullptr, 0, 0};
+  char* data = free_[k];
+  const std::size_t free_size = FreeSize(data);
+  std::memcpy(&free_[k], data, sizeof(char*));
+  if (free_size >= kMinMoveChunk) free_bytes_ -= free_size;
+  const std::size_t taken = std::min(size, free_size);
+  KeepFree(data + taken, free_size - taken);
+  return Chunk{data, 0, static_cast<std::uint32_t>(taken)};
 }
 
 std::string_view WordBuckets::WordAt(const Bucket& bucket, std::uint32_t pos) {
@@ -176,7 +260,10 @@ void WordBuckets::Clear() {
   slabs_.shrink_to_fit();
   slab_cursor_ = slab_limit_ = nullptr;
   next_slab_size_ = first_slab_size_;
+  for (char*& head : free_) head = nullptr;
+  free_bytes_ = 0;
   reserved_ = 0;
+  peak_reserved_ = 0;
   largest_ = 0;
 }
 

@@ -12,16 +12,20 @@
 // Which prefixes share a bucket is planned from the words seen so far, so
 // that buckets come out about the same size whatever the alphabet: a run
 // of consecutive prefixes per bucket, which keeps the buckets in order.
-// Should the words come to begin otherwise, the word set plans new buckets
-// from all the words and moves them there (core/WordSet.h).
+// Should the words come to begin otherwise, the buckets are planned anew
+// from all the words and the words move there, chunk by chunk, each old
+// chunk serving the new buckets as soon as its words have moved
+// (core/WordBucketsReplan.cpp).
 //
 // A bucket holds its words as records (core/WordRecord.h) in chunks that
-// grow from 256 bytes to 16 KiB, carved out of large slabs.
+// grow from 256 bytes to 16 KiB, carved out of large slabs, or taken from
+// the chunks a new plan freed.
 // Repeats are stored like any word; after the sort they lie side by side.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -68,6 +72,12 @@ class WordBuckets {
   std::size_t Plan(const std::uint32_t* prefix_counts);
   // Bytes Plan takes from the heap.
   std::size_t PlanBytes() const { return prefixes() * sizeof(std::uint16_t); }
+  // Plans the buckets again from all the words and moves them there, if
+  // that leaves the largest bucket no larger than `largest_allowed` words
+  // and the move keeps within `limit` bytes taken from the heap; returns
+  // whether it did. Throws std::bad_alloc only where the heap runs out
+  // before any word has moved.
+  bool Replan(std::size_t largest_allowed, std::size_t limit);
 
   // Stores a copy of `word` (non-empty). Throws std::bad_alloc when memory
   // runs out, the word or its bucket passes 4 GiB; nothing is stored then.
@@ -88,8 +98,10 @@ class WordBuckets {
   // Bytes the next Append(word) would take from the heap beyond what is
   // reserved now.
   std::size_t GrowthFor(std::string_view word) const;
-  // Bytes taken from the heap, bookkeeping included.
+  // Bytes taken from the heap, bookkeeping included; and the most taken
+  // since the last Clear, moves to a new plan included.
   std::size_t BytesReserved() const { return reserved_; }
+  std::size_t PeakBytesReserved() const { return std::max(peak_reserved_, reserved_); }
   // Words in the largest bucket: sorting needs two entries for each word of
   // one bucket at a time.
   std::size_t largest() const { return largest_; }
@@ -143,6 +155,7 @@ class WordBuckets {
   struct Chunk {
     char* data;
     std::uint32_t used;  // bytes; for the last chunk, see the tail
+    std::uint32_t size;
   };
   struct Bucket {
     std::vector<Chunk> chunks;
@@ -161,19 +174,60 @@ class WordBuckets {
   static constexpr std::size_t kFirstChunkSize = 256;
   static constexpr std::size_t kMaxChunks = std::size_t{1} << (32 - kOffsetBits);
   static constexpr std::size_t kMaxBuckets = 4096;
+  // Free chunks by size: class k holds those of 16 << k bytes up to twice
+  // that, the last class any larger.
+  static constexpr std::size_t kFreeClasses = 12;
+  static constexpr std::size_t kMinFreeChunk = 16;
+  // While words move to a new plan, the least a chunk is given unless the
+  // bucket's words to come are fewer.
+  static constexpr std::size_t kMinMoveChunk = 1024;
 
   // The size of the chunk to start for a record of `record_size` bytes.
   static std::size_t NextChunkSize(const Bucket& bucket, const Tail& tail, std::size_t record_size);
   // Carves a chunk out of the slabs (or gives a large record a block of its
   // own); throws std::bad_alloc.
   char* TakeChunk(std::size_t size);
+  // Plans into `bucket_of` (prefixes() entries); returns the words of the
+  // largest bucket.
+  std::size_t PlanInto(const std::uint32_t* prefix_counts, std::uint16_t* bucket_of) const;
+  // Starts a chunk of `size` bytes, or of at least `least` bytes from the
+  // free chunks, for bucket `b`; throws std::bad_alloc.
+  void StartChunk(std::size_t b, std::size_t size, std::size_t least);
+  // Writes a record of `word` into bucket `b`, which has room for it.
+  void PutRecord(std::size_t b, std::string_view word, std::size_t record_size);
+  // The free chunks: keeping one, and taking one of `size` bytes, or of at
+  // least `least` where there is none that large (nullptr where there is
+  // none at all). A larger one is split, its rest kept.
+  void KeepFree(char* data, std::size_t size);
+  Chunk TakeFree(std::size_t size, std::size_t least);
+  bool HasFree(std::size_t least) const;
+  static std::size_t FreeClassOf(std::size_t size);
+  static std::size_t FreeSize(const char* chunk);
+  void Reserve(std::size_t bytes) {
+    reserved_ += bytes;
+    peak_reserved_ = std::max(peak_reserved_, reserved_);
+  }
+  // Moves every word from `old_buckets`/`old_tails` into the buckets as
+  // planned, chunks of `room[b]` bytes at most; see WordBucketsReplan.cpp.
+  void MoveWords(Bucket* old_buckets, const Tail* old_tails, std::uint64_t* room);
+  // The chunks a bucket may be given for `bytes` of words while they move.
+  static std::size_t ListEntriesToMove(std::uint64_t bytes);
   std::size_t SlabGrowthFor(std::size_t chunk_size) const;
   // Bytes a list takes from the heap to make room for one more element,
-  // while its old array still exists; and making that room.
+  // while its old array still exists; and making that room. Lists grow by
+  // doubling, so that a bucket of a million chunks is not copied a million
+  // times.
   template <class T>
-  static std::size_t ListGrowthFor(const std::vector<T>& list);
+  static std::size_t ListGrowthFor(const std::vector<T>& list) {
+    return list.size() < list.capacity() ? 0 : std::max<std::size_t>(1, 2 * list.capacity()) * sizeof(T);
+  }
   template <class T>
-  void MakeRoomInList(std::vector<T>& list);
+  void MakeRoomInList(std::vector<T>& list) {
+    if (list.size() < list.capacity()) return;
+    const std::size_t before = list.capacity();
+    list.reserve(std::max<std::size_t>(1, 2 * before));
+    Reserve((list.capacity() - before) * sizeof(T));
+  }
 
   class BucketLookup;
   // Puts the entries of bucket `b` into `entries` and sorts them, with
@@ -209,7 +263,11 @@ class WordBuckets {
   char* slab_limit_ = nullptr;
   std::size_t next_slab_size_;
   std::size_t reserved_ = 0;
+  std::size_t peak_reserved_ = 0;
   std::size_t largest_ = 0;
+  // Free chunks by class, each list linked through the chunks themselves.
+  char* free_[kFreeClasses] = {};
+  std::size_t free_bytes_ = 0;  // in free chunks of kMinMoveChunk bytes or more
 };
 
 }  // namespace lexset

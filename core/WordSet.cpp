@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/MemorySums.h"
+#include "core/SystemMemory.h"
 
 namespace lexset {
 
@@ -15,7 +16,11 @@ WordSet::WordSet(std::size_t memory_limit, std::size_t give_up_hashing_from)
     : limit_(memory_limit),
       ordered_(std::min(WordArena::kFirstBlockSize, memory_limit / 8)),
       hashed_(std::min(WordArena::kFirstBlockSize, memory_limit / 8), memory_limit, give_up_hashing_from),
-      buckets_(memory_limit) {}
+      buckets_(memory_limit) {
+  // What the set frees, when cleared for the next run or when its buckets
+  // are planned again, is to leave the process too.
+  ReturnLargeBlocksWhenFreed();
+}
 WordSet::~WordSet() = default;
 
 std::size_t WordSet::MemoryUsed() const {
@@ -164,21 +169,17 @@ void WordSet::StartAppending() {
 // from all the words so far, and the words move, where that at least
 // halves the largest bucket (one prefix is never split). Not tried again
 // before the words grow by half, or double after a plan that did not pay
-// or fit: every word moves a few times at most. Old and new buckets are
-// held side by side while the words move; should that not fit the limit,
-// the plan stays as it is rather than the set spilling at once: the room
-// check refuses a word once the largest bucket's sort no longer fits, so
-// the run holds as many words as the limit allows either way.
+// or fit: every word moves a few times at most. Should the move not fit
+// the limit, the plan stays as it is rather than the set spilling at once:
+// the room check refuses a word once the largest bucket's sort no longer
+// fits, so the run holds as many words as the limit allows either way.
 void WordSet::Replan() {
   replan_from_ = 2 * count_;
-  WordBuckets planned(limit_);
-  const auto each_word = [this](auto&& visit) { buckets_.ForEach(visit); };
   try {
-    if (!MoveIntoPlanned(planned, each_word, buckets_.BytesReserved(), buckets_.largest() / 2)) return;
+    if (!buckets_.Replan(buckets_.largest() / 2, limit_)) return;
   } catch (const std::bad_alloc&) {
     return;
   }
-  buckets_ = std::move(planned);
   replan_from_ = count_ + count_ / 2;
 }
 

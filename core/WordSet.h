@@ -68,8 +68,10 @@ class WordSet {
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
 
-  // Bytes taken from the heap now.
+  // Bytes taken from the heap now; and while appending, the most taken
+  // since, moves of the words to new buckets included.
   std::size_t MemoryUsed() const;
+  std::size_t PeakMemoryAppending() const { return buckets_.PeakBytesReserved(); }
 
   // Puts the words in ascending byte order, or, for buckets, makes ready to
   // sort them as they are read. Afterwards ForEachSorted and one Cursor at

@@ -2,6 +2,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cstdint>
 
@@ -30,6 +34,18 @@ void PreferLargePages(void* data, std::size_t size) {
 #else
   (void)data;
   (void)size;
+#endif
+}
+
+// glibc serves blocks from 128 KiB up from mmap at first, but raises that
+// threshold to the size of each such block freed, after which freed blocks
+// stay in the heap: a set cleared for the next run, or buckets planned
+// again, would keep the process at its peak. A fixed threshold keeps them
+// served from mmap and unmapped when freed, at the cost of faulting their
+// pages in again when memory is taken anew.
+void ReturnLargeBlocksWhenFreed() {
+#if defined(__GLIBC__) && defined(M_MMAP_THRESHOLD)
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
 }
 

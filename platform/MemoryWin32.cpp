@@ -23,4 +23,8 @@ std::size_t DefaultMemoryLimit() {
 // Large pages on Windows need a privilege that users do not hold.
 void PreferLargePages(void*, std::size_t) {}
 
+// The Windows heap takes blocks of half a MiB and more (a MiB in 64-bit
+// processes) straight from VirtualAlloc and gives them back when freed.
+void ReturnLargeBlocksWhenFreed() {}
+
 }  // namespace lexset

@@ -89,6 +89,19 @@ std::vector<std::string> SpillInputs(Generator& gen) {
   for (const std::string& word : gen.Vocabulary("\x81\x9a\xb0\xc4\xd6\xe8\xfe", 20000, 8))
     latin_then_high.push_back(word);
   inputs.push_back(gen.Join(latin_then_high));
+  // Almost in order: a word out of place every 97; and 30 lists in order
+  // dealt word by word into one. The first words show little of the range.
+  auto in_order = gen.Vocabulary(AllWordBytes(), 30000, 9);
+  std::sort(in_order.begin(), in_order.end());
+  std::vector<std::string> outliers;
+  std::vector<std::string> interleaved;
+  for (std::size_t i = 0; i < in_order.size(); ++i) {
+    outliers.push_back(in_order[i]);
+    if (i % 97 == 96) outliers.push_back(gen.Word(AllWordBytes(), 9));
+    interleaved.push_back(in_order[(i % 30) * 1000 + i / 30]);
+  }
+  inputs.push_back(gen.Join(outliers));
+  inputs.push_back(gen.Join(interleaved));
   return inputs;
 }
 

@@ -42,6 +42,7 @@ void FillToTheLimit(const std::vector<std::string>& words, std::size_t limit,
     taken.insert(words[i]);
     ASSERT_LE(set.MemoryUsed(), limit) << "after word " << i;
   }
+  EXPECT_LE(set.PeakMemoryAppending(), limit);
   ASSERT_LT(refused_at, words.size()) << "the limit was never reached";
   if (appending != nullptr) *appending = set.appending();
   set.Sort();
@@ -109,15 +110,17 @@ TEST(WordSetTest, AppendingStaysWithinTheLimit) {
 TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
   // Words that begin unlike the words the buckets were planned from must
   // not pile up in one bucket, whose sort would need an entry for nearly
-  // every word: the set needs hardly more memory than for the same words
+  // every word, nor be moved to new buckets with the old ones held whole:
+  // the set needs hardly more memory at its most than for the same words
   // shuffled. Shapes: Latin words, then GBK ones; pieces of words of one
-  // first letter each, in ascending order.
+  // first letter each, in ascending order; a list in order with a word out
+  // of place every 97; 40 lists in order dealt word by word into one.
   Generator gen(35);
   const std::string latin = "abcdefghijklmnopqrstuvwxyz";
   std::string gbk_lead, gbk_trail;
   for (int c = 0x81; c <= 0xFE; ++c) gbk_lead += static_cast<char>(c);
   for (int c = 0x40; c <= 0xFE; ++c) gbk_trail += static_cast<char>(c);
-  std::vector<std::vector<std::string>> shapes(2);
+  std::vector<std::vector<std::string>> shapes(4);
   for (int i = 0; i < 200000; ++i) shapes[0].push_back(gen.Word(latin, 12));
   for (int i = 0; i < 800000; ++i) {
     std::string word;
@@ -127,6 +130,15 @@ TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
   for (char first : latin) {
     for (int i = 0; i < 40000; ++i) shapes[1].push_back(first + gen.Word(latin, 10));
   }
+  auto sorted = gen.Vocabulary(latin, 300000, 10);
+  std::sort(sorted.begin(), sorted.end());
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    shapes[2].push_back(sorted[i]);
+    if (i % 97 == 96) shapes[2].push_back(gen.Word(latin, 11));
+  }
+  for (std::size_t i = 0; i < sorted.size() / 40; ++i) {
+    for (std::size_t list = 0; list < 40; ++list) shapes[3].push_back(sorted[list * (sorted.size() / 40) + i]);
+  }
   for (std::vector<std::string>& words : shapes) {
     std::size_t memory[2];
     for (std::size_t& used : memory) {
@@ -134,18 +146,22 @@ TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
       for (const std::string& word : words) set.Insert(word);
       EXPECT_TRUE(set.appending());
       set.Sort();
-      used = set.MemoryUsed();
+      used = std::max(set.MemoryUsed(), set.PeakMemoryAppending());
       std::shuffle(words.begin(), words.end(), gen.rng());
     }
     EXPECT_LT(memory[0], memory[1] + memory[1] / 4);
   }
-  // Within a limit, where old and new buckets must fit side by side: GBK
-  // words after 30,000 Latin ones under 1 MiB, after 1,000 under 4 MiB; after
-  // 10,000 under 256 KiB, where the new plan does not fit and the set goes
-  // on with the old one.
+  // Within a limit, where the words move to new buckets within it too:
+  // GBK words after 30,000 Latin ones under 1 MiB, after 1,000 under 4 MiB,
+  // after 10,000 under 256 KiB; words of one letter, then of all, which
+  // are planned anew under 4 MiB and 256 KiB, though not under 16 KiB.
   for (auto [latin, limit] : {std::pair{30000, 1u << 20}, {1000, 4u << 20}, {10000, 256u << 10}}) {
     FillToTheLimit({shapes[0].begin() + 200000 - latin, shapes[0].end()}, limit, 64);
   }
+  std::vector<std::string> one_then_all;
+  for (int i = 0; i < 1000; ++i) one_then_all.push_back("a" + gen.Word(latin, 10));
+  for (int i = 0; i < 300000; ++i) one_then_all.push_back(gen.Word(latin, 11));
+  for (std::size_t limit : {4u << 20, 256u << 10, 16u << 10}) FillToTheLimit(one_then_all, limit, 64);
 }
 
 TEST(WordSetTest, RoomForTheTableCountsWhatIsHeldWithoutWrapping) {
