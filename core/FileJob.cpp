@@ -9,6 +9,7 @@
 #include "core/JobMessages.h"
 #include "core/SourceEncodings.h"
 #include "core/TidyJob.h"
+#include "core/WordBuckets.h"
 
 namespace lexset {
 namespace {
@@ -173,6 +174,7 @@ JobOutcome OutOfMemoryReported(Job&& job) {
     return job();
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
+  } catch (const WordsLostInMove&) {
   }
   return JobOutcome{JobStatus::kOutOfMemory, {}, {}};
 }

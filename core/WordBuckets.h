@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,16 @@
 #include "core/Workers.h"
 
 namespace lexset {
+
+// Thrown when memory runs out in the middle of moving the words to buckets
+// planned anew, which the room taken beforehand should never let happen:
+// the words not yet moved are lost, and the job must end rather than go on
+// without them. Not a std::bad_alloc, which the word set answers by
+// spilling what it holds.
+class WordsLostInMove final : public std::exception {
+ public:
+  const char* what() const noexcept override { return "words lost while moving them to new buckets"; }
+};
 
 class WordBuckets {
   struct Bucket;

@@ -8,7 +8,8 @@
 // what it may take is reckoned before any word moves and taken then, in
 // one block, so that the move does not run out of memory halfway. Should
 // the reckoning fall short, chunks come from the slabs as for Append; the
-// heap failing then would lose the words not yet moved.
+// heap failing then would lose the words not yet moved, and the job ends
+// (WordsLostInMove) rather than go on without them.
 //
 //===----------------------------------------------------------------------===//
 #include <algorithm>
@@ -93,7 +94,11 @@ bool WordBuckets::Replan(std::size_t largest_allowed, std::size_t limit) {
   tails_ = std::move(new_tails);
   bucket_of_ = std::move(bucket_of);
   largest_ = 0;
-  MoveWords(old_buckets.get(), old_tails.get(), room.get());
+  try {
+    MoveWords(old_buckets.get(), old_tails.get(), room.get());
+  } catch (const std::bad_alloc&) {
+    throw WordsLostInMove();
+  }
   reserved_ -= bucket_count_ * (sizeof(Bucket) + sizeof(Tail)) + PlanBytes();
   reserved_ -= bucket_count_ * sizeof(std::uint64_t);
   return true;
