@@ -252,7 +252,7 @@ DistinctWords::Written DistinctWords::Finish() {
   std::vector<MergeInput*> more;
   std::unique_ptr<RunInput> taken_back;
   if (prefix) {
-    taken_back = std::make_unique<RunInput>(*prefix, runs_->ReadBufferSize());
+    taken_back = std::make_unique<RunInput>(*prefix, runs_->ReadBufferSize(runs_->size() + 2));
     more.push_back(taken_back.get());
   }
   SetInput set(set_);

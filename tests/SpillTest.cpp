@@ -141,7 +141,7 @@ TEST(SpillTest, ManyRunsMergeInPasses) {
   ASSERT_EQ(spilled.status, JobStatus::kCompleted);
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   // More runs than can be open at once: some are merged before the last merge.
-  EXPECT_GT(spilled.stats.runs_written, RunFiles::kMaxOpen);
+  EXPECT_GT(spilled.stats.runs_written, RunStorage::kDefaultOpenAtOnce);
   EXPECT_GT(spilled.stats.merge_passes, 0u);
   EXPECT_EQ(storage.files_open, 0);
 }
@@ -156,7 +156,7 @@ TEST(SpillTest, ManyRunsFewOpenAtOnce) {
   ASSERT_EQ(spilled.status, JobStatus::kCompleted);
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   EXPECT_GT(spilled.stats.runs_written, 1000u);
-  EXPECT_LE(storage.most_files_open, static_cast<int>(RunFiles::kMaxOpen + 1));
+  EXPECT_LE(storage.most_files_open, static_cast<int>(RunStorage::kDefaultOpenAtOnce + 1));
 }
 
 TEST(SpillTest, LongWordsAlikeInManyRunsAreComparedOnce) {
@@ -310,7 +310,7 @@ TEST(SpillFileTest, RunFilesNextToTheResult) {
   const JobOutcome outcome = TidyWordList(folder.Path("list.txt"), folder.Path("list.txt"), options);
   ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
   EXPECT_EQ(ReadFile(folder.Path("list.txt")), ReferenceTidy(input));
-  EXPECT_GT(stats.runs_written, RunFiles::kMaxOpen);
+  EXPECT_GT(stats.runs_written, RunStorage::kDefaultOpenAtOnce);
   EXPECT_EQ(folder.List(), std::vector<std::string>{"list.txt"});
 }
 
