@@ -136,7 +136,39 @@ void DistinctWords::FollowOrder(const std::string_view* words, std::size_t count
   if (has_last_) last_.assign(words[count - 1]);
 }
 
+bool DistinctWords::MergesWithResult() const {
+  // Only where the merge may be the last one: with nothing else to merge,
+  // it leaves the result whole.
+  return result_has_prefix_ && !merged_ && runs_->empty() && (set_.empty() || set_.in_order());
+}
+
+bool DistinctWords::StartMerge() {
+  std::unique_ptr<RunFile> earlier = result_.TakeBack();
+  LineWriter* out = earlier != nullptr ? result_.Lines() : nullptr;
+  if (out == nullptr) return false;
+  merge_ = std::make_unique<StretchMerge>(std::move(earlier), runs_->ReadBufferSize(1), *out);
+  stretch_ = Stretch::kMerging;
+  result_has_prefix_ = false;
+  merged_ = true;
+  ++stats_.stretches;
+  if (!merge_->Start()) {
+    runs_->set_error(merge_->read_error());
+    return false;
+  }
+  // The set's words came in order just before: they begin the stretch.
+  set_.Sort();
+  const bool put = set_.ForEachSorted([this](std::string_view word) { return merge_->Put(word); });
+  set_.Clear();
+  if (!put) {
+    if (merge_->read_failed()) runs_->set_error(merge_->read_error());
+    return false;
+  }
+  stretch_out_ = out;
+  return true;
+}
+
 bool DistinctWords::StartStretch() {
+  if (MergesWithResult()) return StartMerge();
   // The result takes one stretch, if it can take its words back for the
   // end, where anything else is merged with them.
   const bool to_result = !result_used_ && result_.CanTakeBack();
@@ -165,6 +197,7 @@ bool DistinctWords::StartStretch() {
 }
 
 std::size_t DistinctWords::ExtendStretch(const std::string_view* words, std::size_t count) {
+  if (stretch_ == Stretch::kMerging) return ExtendMerge(words, count);
   std::string_view last = last_;
   std::size_t i = 0;
   for (; i < count; ++i) {
@@ -181,11 +214,39 @@ std::size_t DistinctWords::ExtendStretch(const std::string_view* words, std::siz
   return i;
 }
 
+std::size_t DistinctWords::ExtendMerge(const std::string_view* words, std::size_t count) {
+  std::string_view last = last_;
+  std::size_t i = 0;
+  for (; i < count; ++i) {
+    const int order = CompareWords(words[i], last);
+    if (order < 0) break;
+    if (order == 0) continue;
+    if (!merge_->Put(words[i])) {
+      if (merge_->read_failed()) runs_->set_error(merge_->read_error());
+      stretch_out_ = nullptr;
+      return i;
+    }
+    last = words[i];
+  }
+  if (last.data() != last_.data()) last_.assign(last);
+  return i;
+}
+
 bool DistinctWords::EndStretch() {
   const Stretch ended = stretch_;
   stretch_ = Stretch::kNone;
   stretch_out_ = nullptr;
   in_order_ = 0;
+  if (ended == Stretch::kMerging) {
+    // The earlier words left follow; the result holds one stretch again.
+    std::unique_ptr<StretchMerge> merge = std::move(merge_);
+    if (!merge->Finish()) {
+      if (merge->read_failed()) runs_->set_error(merge->read_error());
+      return false;
+    }
+    result_has_prefix_ = true;
+    return true;
+  }
   if (ended == Stretch::kInResult) {
     result_has_prefix_ = true;
     return true;
@@ -234,7 +295,11 @@ DistinctWords::Written DistinctWords::Finish() {
   const bool has_runs = runs_ && !runs_->empty();
   // A stretch in the result that nothing came after is the whole result.
   if (stretch_ == Stretch::kInResult && set_.empty() && !has_runs) return Written::kDone;
-  if (stretch_ != Stretch::kNone && !EndStretch()) return Written::kRunFailed;
+  if (stretch_ != Stretch::kNone && !EndStretch()) {
+    return run_error().empty() ? Written::kOutputFailed : Written::kRunFailed;
+  }
+  // A stretch merged as it came, with nothing after it, is the whole result.
+  if (result_has_prefix_ && set_.empty() && (!runs_ || runs_->empty())) return Written::kDone;
   if (progress_ != nullptr) {
     const bool merges = (runs_ && !runs_->empty()) || result_has_prefix_;
     progress_->Enter(merges ? ProgressTracker::Stage::kSorting : ProgressTracker::Stage::kWriting);

@@ -7,6 +7,17 @@
 #include "core/WordMerge.h"
 
 namespace lexset {
+namespace {
+
+// The last '\n' in [begin, end), or null; the lines are short.
+const char* FindLastLineEnd(const char* begin, const char* end) {
+  while (end != begin) {
+    if (*--end == '\n') return end;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 RunReader::RunReader(ByteSource& source, std::size_t buffer_size)
     : source_(source), buffer_(buffer_size < 64 ? 64 : buffer_size) {}
@@ -54,6 +65,37 @@ Copied RunReader::CopyBelow(const std::string_view* bound, LineWriter& out, std:
     const char* line = data + begin_;
     const char* word = data + word_begin_;
     std::size_t word_size = word_size_;
+    // Where the buffer's last whole line is below the bound, so are all
+    // before it: they go out in one piece, without a look at each.
+    // Otherwise halving the lines finds the place within a few of them.
+    if (const char* last_end = FindLastLineEnd(line, end)) {
+      const char* last_begin = FindLastLineEnd(line, last_end);
+      last_begin = last_begin != nullptr ? last_begin + 1 : line;
+      const std::string_view last_word(last_begin, static_cast<std::size_t>(last_end - 1 - last_begin));
+      if (bound == nullptr || CompareWords(last_word, *bound) < 0) {
+        word = last_begin;
+        word_size = last_word.size();
+        line = last_end + 1;
+      } else {
+        // Lines from `line` to `not_below` are yet to be told.
+        const char* not_below = last_begin;
+        constexpr std::ptrdiff_t kFew = 256;
+        while (not_below - line > kFew) {
+          const char* probe = FindLineEnd(line + (not_below - line) / 2, not_below);
+          if (probe == nullptr || probe + 1 == not_below) break;
+          const char* probe_begin = probe + 1;
+          const char* probe_end = FindLineEnd(probe_begin, not_below);
+          const std::string_view probe_word(probe_begin, static_cast<std::size_t>(probe_end - 1 - probe_begin));
+          if (CompareWords(probe_word, *bound) < 0) {
+            word = probe_begin;
+            word_size = probe_word.size();
+            line = probe_end + 1;
+          } else {
+            not_below = probe_begin;
+          }
+        }
+      }
+    }
     for (;;) {
       const char* line_end = FindLineEnd(line, end);
       if (line_end == nullptr) break;
