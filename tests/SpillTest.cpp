@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RunReader.h"
 #include "core/TidyJob.h"
 #include "tests/TestSupport.h"
 #include "tests/WordListGenerator.h"
@@ -178,6 +179,153 @@ TEST(SpillTest, LongWordsAlikeInManyRunsAreComparedOnce) {
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   EXPECT_GE(spilled.stats.runs_written, 8u);
   EXPECT_LE(spilled.stats.bytes_compared, 4 * input.size());
+}
+
+// Distinct words in order dealt into `k` pieces, word i to piece i mod k,
+// the pieces one after the other: k stretches, each over the whole range.
+std::string DealtPieces(Generator& gen, std::size_t k) {
+  auto words = gen.Vocabulary("abcdefghijklmnop", 20000, 10);
+  std::sort(words.begin(), words.end());
+  std::string pieces;
+  for (std::size_t piece = 0; piece < k; ++piece) {
+    for (std::size_t i = piece; i < words.size(); i += k) pieces += words[i] + "\n";
+  }
+  return pieces;
+}
+
+TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
+  // The result takes the first stretch back and merges the second with it
+  // as it comes, with no run file, while nothing else came before; later
+  // stretches are runs. A result that cannot be taken back, as the
+  // standard output, keeps every stretch in a run.
+  struct Row {
+    std::size_t pieces;
+    bool takes_back;
+    std::size_t runs;
+  };
+  const Row kRows[] = {{2, true, 0}, {2, false, 2}, {3, true, 1}, {8, true, 6}, {8, false, 8}};
+  Generator gen(21);
+  for (const Row& row : kRows) {
+    const std::string input = DealtPieces(gen, row.pieces);
+    MemoryRunStorage storage;
+    JobOptions options;
+    options.stretch_from = 64;
+    const Spilled spilled = TidyWithLimit(input, 65536, storage, 1 + gen.Below(5000), options, row.takes_back);
+    ASSERT_EQ(spilled.status, JobStatus::kCompleted) << row.pieces;
+    EXPECT_EQ(spilled.bytes, ReferenceTidy(input)) << row.pieces;
+    EXPECT_EQ(spilled.stats.stretches, row.pieces);
+    EXPECT_EQ(spilled.stats.runs_written, row.runs) << row.pieces << (row.takes_back ? "" : ", no taking back");
+    EXPECT_EQ(spilled.stats.merge_passes, 0u);
+    EXPECT_EQ(storage.files_open, 0);
+  }
+}
+
+TEST(SpillTest, RunsAsManyOpenAsTheStorageAndTheLimitAllow) {
+  // The last merge takes every run when the storage lets that many be open
+  // and the limit has room for a read buffer each; otherwise the smallest
+  // are merged first, never more open than allowed.
+  struct Row {
+    std::size_t open_at_once;
+    std::size_t memory_limit;
+    bool merges_early;
+  };
+  const Row kRows[] = {{100, 100 * 16384, false}, {40, 4 << 20, true}, {1000, 1 << 20, true}, {5, 1 << 20, true}};
+  constexpr std::size_t kRuns = 90;
+  std::string expected;
+  for (std::size_t i = 0; i < 20 * kRuns; ++i) expected += "w" + std::to_string(10000 + i) + "\r\n";
+  for (const Row& row : kRows) {
+    MemoryRunStorage storage;
+    storage.open_at_once = row.open_at_once;
+    SpillStats stats;
+    RunFiles runs(storage, row.memory_limit, stats, nullptr);
+    for (std::size_t r = 0; r < kRuns; ++r) {
+      ASSERT_TRUE(runs.WriteRun([&](LineWriter& out) {
+        for (std::size_t i = r; i < 20 * kRuns; i += kRuns) {
+          if (!out.PutLine("w" + std::to_string(10000 + i))) return false;
+        }
+        return true;
+      }));
+    }
+    ASSERT_TRUE(runs.MakeRoomFor(0));
+    MemorySink sink;
+    {
+      LineWriter out(sink, 4096);
+      ASSERT_EQ(runs.MergeInto({}, out), MergeResult::kDone);
+      ASSERT_TRUE(out.Flush());
+    }
+    EXPECT_EQ(sink.bytes(), expected) << row.open_at_once;
+    EXPECT_EQ(stats.merge_passes > 0, row.merges_early) << row.open_at_once;
+    EXPECT_LE(storage.most_files_open, static_cast<int>(std::min(row.open_at_once, runs.max_open()) + 1));
+  }
+}
+
+TEST(SpillTest, RunCopiesTheLinesBelowABound) {
+  // A merge copies a long run's lines up to the other input's next word in
+  // pieces, found by halving the buffer: every bound, a word of the run or
+  // one between two, stops the copy at the first word not below it.
+  std::vector<std::string> words;
+  for (int i = 0; i < 3000; ++i) words.push_back("w" + std::to_string(100000 + 2 * i) + std::string(i % 7, 'x'));
+  std::string lines;
+  for (const std::string& word : words) lines += word + "\r\n";
+  for (std::size_t start = 0; start < words.size(); start += 97) {
+    for (const std::size_t stop : {start + 1, start + 2, start + 50, start + 400, start + 2500}) {
+      for (const bool between : {false, true}) {
+        if (stop >= words.size()) continue;
+        // A bound just below words[stop] is above words[stop - 1].
+        std::string bound = words[stop];
+        if (between) bound.back() = static_cast<char>(bound.back() - 1);
+        MemoryReadBack file(lines);
+        RunReader reader(file, 4096);
+        for (std::size_t i = 0; i <= start; ++i) ASSERT_TRUE(reader.Next());
+        MemorySink sink;
+        std::string_view last;
+        {
+          LineWriter out(sink, 1000);
+          const std::string_view bound_view = bound;
+          ASSERT_EQ(reader.CopyBelow(&bound_view, out, &last), Copied::kStopped);
+          ASSERT_TRUE(out.Flush());
+        }
+        std::string expected;
+        for (std::size_t i = start + 1; i < stop; ++i) expected += words[i] + "\r\n";
+        EXPECT_EQ(sink.bytes(), expected) << start << " to " << stop;
+        EXPECT_EQ(reader.word(), words[stop]);
+        EXPECT_EQ(last, words[stop - 1]);
+      }
+    }
+  }
+}
+
+TEST(SpillFaultTest, TwoPiecesMergedAsTheyCome) {
+  // The result read back or written again fails part-way through the
+  // merge of the second stretch: the job ends, no run file is left, and
+  // a read error names the result's.
+  Generator gen(22);
+  const std::string input = DealtPieces(gen, 2);
+  const std::size_t result_size = ReferenceTidy(input).size();
+  JobOptions options;
+  options.memory_limit = 65536;
+  options.stretch_from = 64;
+  for (const std::size_t read_back : {std::size_t{0}, std::size_t{100}, result_size / 4}) {
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink;
+    sink.read_back_fails_after = read_back;
+    MemoryRunStorage storage;
+    std::string run_error;
+    EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << read_back;
+    // Failing at once, the result cannot be taken back at all: that is the
+    // result's own failure, not a run's.
+    EXPECT_EQ(run_error, read_back == 0 ? "" : "the test's result cannot be read back") << read_back;
+    EXPECT_EQ(storage.files_open, 0);
+  }
+  for (const std::size_t written : {result_size / 2 + 10, result_size, result_size * 3 / 2 - 10}) {
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink(written);
+    MemoryRunStorage storage;
+    std::string run_error;
+    EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << written;
+    EXPECT_EQ(run_error, "");
+    EXPECT_EQ(storage.files_open, 0);
+  }
 }
 
 // Run files that count what is written and keep none of it, to read back
