@@ -75,7 +75,8 @@ const std::string& DistinctWords::run_error() const {
 bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
   while (count > 0) {
     if (stretch_ != Stretch::kNone) {
-      const std::size_t taken = ExtendStretch(words, count);
+      const std::size_t taken =
+          stretch_ == Stretch::kMerging ? ExtendMerge(words, count) : ExtendStretch(words, count);
       if (stretch_out_ == nullptr) return false;
       words += taken;
       count -= taken;
@@ -197,7 +198,6 @@ bool DistinctWords::StartStretch() {
 }
 
 std::size_t DistinctWords::ExtendStretch(const std::string_view* words, std::size_t count) {
-  if (stretch_ == Stretch::kMerging) return ExtendMerge(words, count);
   std::string_view last = last_;
   std::size_t i = 0;
   for (; i < count; ++i) {
