@@ -139,8 +139,14 @@ void DistinctWords::FollowOrder(const std::string_view* words, std::size_t count
 
 bool DistinctWords::MergesWithResult() const {
   // Only where the merge may be the last one: with nothing else to merge,
-  // it leaves the result whole.
-  return result_has_prefix_ && !merged_ && runs_->empty() && (set_.empty() || set_.in_order());
+  // it leaves the result whole. Otherwise it costs the result's words read
+  // and written once more: where the sources' size is known, the rest of
+  // them must be no larger than half as much again as the result's stretch
+  // (a third piece, or more, would come after).
+  if (!result_has_prefix_ || merged_ || !runs_->empty() || !(set_.empty() || set_.in_order())) return false;
+  if (progress_ == nullptr || progress_->total_bytes() == 0 || result_stretch_bytes_ == 0) return true;
+  const std::uint64_t left = progress_->total_bytes() - std::min(progress_->total_bytes(), progress_->bytes_read());
+  return left <= result_stretch_bytes_ + result_stretch_bytes_ / 2;
 }
 
 bool DistinctWords::StartMerge() {
@@ -174,6 +180,7 @@ bool DistinctWords::StartStretch() {
   // end, where anything else is merged with them.
   const bool to_result = !result_used_ && result_.CanTakeBack();
   if (to_result) {
+    if (progress_ != nullptr) result_stretch_from_ = progress_->bytes_read();
     stretch_out_ = result_.Lines();
     if (stretch_out_ == nullptr) return false;
     stretch_ = Stretch::kInResult;
@@ -248,6 +255,7 @@ bool DistinctWords::EndStretch() {
     return true;
   }
   if (ended == Stretch::kInResult) {
+    if (progress_ != nullptr) result_stretch_bytes_ = progress_->bytes_read() - result_stretch_from_;
     result_has_prefix_ = true;
     return true;
   }

@@ -129,6 +129,10 @@ class DistinctWords {
   // A stretch has been merged with the result's: no later one is, since
   // each would read and write again all that came before.
   bool merged_ = false;
+  // Source bytes read when the result's stretch began, and that it took;
+  // 0 where the bytes read are not counted.
+  std::uint64_t result_stretch_from_ = 0;
+  std::uint64_t result_stretch_bytes_ = 0;
 };
 
 }  // namespace lexset

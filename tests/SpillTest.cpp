@@ -193,29 +193,49 @@ std::string DealtPieces(Generator& gen, std::size_t k) {
   return pieces;
 }
 
+// Hears nothing: with it, the job counts the bytes it reads.
+class Unheard final : public JobProgress {
+ public:
+  void Update(const JobProgressReport&) override {}
+};
+
 TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
   // The result takes the first stretch back and merges the second with it
-  // as it comes, with no run file, while nothing else came before; later
+  // as it comes, with no run file, while nothing else came before and, if
+  // the sources' size is known, no more is left than a piece or so; later
   // stretches are runs. A result that cannot be taken back, as the
   // standard output, keeps every stretch in a run.
   struct Row {
     std::size_t pieces;
     bool takes_back;
+    bool size_known;
     std::size_t runs;
   };
-  const Row kRows[] = {{2, true, 0}, {2, false, 2}, {3, true, 1}, {8, true, 6}, {8, false, 8}};
+  const Row kRows[] = {{2, true, false, 0}, {2, false, false, 2}, {3, true, false, 1}, {8, true, false, 6},
+                       {8, false, false, 8}, {2, true, true, 0},   {3, true, true, 2},   {8, true, true, 7}};
   Generator gen(21);
   for (const Row& row : kRows) {
     const std::string input = DealtPieces(gen, row.pieces);
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink(std::numeric_limits<std::size_t>::max(), row.takes_back);
     MemoryRunStorage storage;
+    SpillStats stats;
+    Unheard unheard;
     JobOptions options;
+    options.memory_limit = 65536;
     options.stretch_from = 64;
-    const Spilled spilled = TidyWithLimit(input, 65536, storage, 1 + gen.Below(5000), options, row.takes_back);
-    ASSERT_EQ(spilled.status, JobStatus::kCompleted) << row.pieces;
-    EXPECT_EQ(spilled.bytes, ReferenceTidy(input)) << row.pieces;
-    EXPECT_EQ(spilled.stats.stretches, row.pieces);
-    EXPECT_EQ(spilled.stats.runs_written, row.runs) << row.pieces << (row.takes_back ? "" : ", no taking back");
-    EXPECT_EQ(spilled.stats.merge_passes, 0u);
+    options.read_block_size = 4096;
+    options.stats = &stats;
+    if (row.size_known) options.progress = &unheard;
+    const std::string name = std::to_string(row.pieces) + (row.takes_back ? "" : ", no taking back") +
+                             (row.size_known ? ", size known" : "");
+    ASSERT_EQ(TidyWords({&source}, sink, options, &storage, nullptr, row.size_known ? input.size() : 0),
+              JobStatus::kCompleted)
+        << name;
+    EXPECT_EQ(sink.bytes(), ReferenceTidy(input)) << name;
+    EXPECT_EQ(stats.stretches, row.pieces) << name;
+    EXPECT_EQ(stats.runs_written, row.runs) << name;
+    EXPECT_EQ(stats.merge_passes, 0u);
     EXPECT_EQ(storage.files_open, 0);
   }
 }
