@@ -1,7 +1,8 @@
 //===- lexset-corpus.cpp - Word lists to benchmark the job on ------------===//
 //
 // lexset-corpus PROFILE SIZE OUT_FILE [--seed N] [--words FILE]...
-//                [--pieces K] [--split]
+//                [--pieces K] [--split] [--every N] [--lists K]
+//                [--stretch L] [--shuffled]
 //
 // Writes exactly SIZE bytes (a number, or with a K, M or G suffix for
 // binary multiples) of words and separators to OUT_FILE. The same arguments
@@ -29,6 +30,22 @@
 //             with --split they are kept (as K sources of the same words).
 //             Memory: one 4 MiB buffer shared out between the pieces (64 KiB
 //             at least each), and the joining: about 13 MiB whatever SIZE
+//   stretches many long stretches, each in ascending order over the whole
+//             range, one after the other: the sorted profile's lines dealt
+//             to S stretches by a hash of the line's number, S chosen so
+//             that each holds about L words (--stretch L, 120000 by
+//             default). Made like the pieces (files OUT_FILE.1 ...
+//             OUT_FILE.S on the way, 16 KiB of buffer each when there are
+//             more than 64, removed after), after a first pass of the
+//             generator that counts the lines
+//   outliers  a sorted list with a word out of place every N words
+//             (--every N, 4097 by default): the sorted profile, every N-th
+//             word replaced by a random one of the same bytes and lengths
+//             from anywhere in the range; constant memory
+//   dealt     K sorted lists (--lists K, 200 by default), each over the
+//             whole range, dealt word by word into one: word i comes from
+//             list i mod K, so the list is nearly random close up but made
+//             of K ordered sequences; constant memory (2 KiB a list)
 //   dupheavy  a few thousand distinct words repeated to fill SIZE
 //   real      the words of the given word lists (--words FILE, the first
 //             field of each line), shuffled and repeated to fill SIZE
@@ -38,6 +55,12 @@
 //             mixed words (one for every 11 bytes of SIZE), so a tail word
 //             comes 1.4 times on average, anywhere in the file; made in
 //             constant memory whatever SIZE
+//
+// --shuffled, with any profile (but not --split), writes the same words in
+// a random order: the profile is written, read back whole and rewritten,
+// each word as many times and the separators where they were, so the file
+// has the same size and gives the same tidied list. Memory: the file and 4
+// bytes a word (8 from 4 GiB on).
 //
 //===----------------------------------------------------------------------===//
 #include <algorithm>
@@ -51,20 +74,31 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench/Corpus.h"
+#include "bench/CorpusWords.h"
+#include "bench/OrderedProfiles.h"
 #include "bench/Random.h"
+#include "bench/ShuffledCorpus.h"
 
 namespace {
 
-using lexset::bench::Random;
+using namespace lexset::bench;
 
 constexpr char kUsage[] =
     "usage: lexset-corpus PROFILE SIZE OUT_FILE [--seed N] [--words FILE]...\n"
-    "                     [--pieces K] [--split]\n"
+    "                     [--pieces K] [--split] [--every N] [--lists K]\n"
+    "                     [--stretch L] [--shuffled]\n"
     "  PROFILE  zipf, unique, sorted, dupheavy, real (needs --words), spill,\n"
-    "           appended (sorted, then 100 KiB of unique) or pieces (sorted,\n"
+    "           appended (sorted, then 100 KiB of unique), pieces (sorted,\n"
     "           dealt into K pieces: --pieces K, 2 by default; --split keeps\n"
-    "           them as OUT_FILE.1 ... OUT_FILE.K beside OUT_FILE)\n"
-    "  SIZE     bytes, or with a K, M or G suffix (binary multiples)\n";
+    "           them as OUT_FILE.1 ... OUT_FILE.K beside OUT_FILE),\n"
+    "           stretches (ascending stretches of about L words over the\n"
+    "           whole range: --stretch L, 120000 by default), outliers\n"
+    "           (sorted, every N-th word from anywhere: --every N, 4097 by\n"
+    "           default) or dealt (K sorted lists dealt word by word into\n"
+    "           one: --lists K, 200 by default)\n"
+    "  SIZE     bytes, or with a K, M or G suffix (binary multiples)\n"
+    "  --shuffled  the same words in a random order, with any profile\n";
 
 constexpr std::size_t kZipfVocabulary = 1000000;
 constexpr std::size_t kDupheavyVocabulary = 4000;
@@ -74,9 +108,6 @@ constexpr unsigned kSpillCommonPerMille = 250;
 constexpr std::uint64_t kSpillBytesPerTailWord = 11;
 // The new words of the appended profile.
 constexpr std::uint64_t kAppendedBytes = std::uint64_t{100} << 10;
-
-// The separators lexset splits on; 0x1A is left out of every word too.
-bool IsSeparator(unsigned char byte) { return byte == 0x20 || (byte >= 0x09 && byte <= 0x0D); }
 
 bool ParseNumber(const char* text, std::uint64_t& value, bool with_suffix) {
   if (*text < '0' || *text > '9') return false;
@@ -110,217 +141,6 @@ bool ParseNumber(const char* text, std::uint64_t& value, bool with_suffix) {
   if (*text != '\0' || n > (UINT64_MAX >> shift)) return false;
   value = n << shift;
   return true;
-}
-
-// Buffered output of exactly the requested number of bytes.
-class Corpus {
- public:
-  static constexpr std::size_t kBufferSize = std::size_t{4} << 20;
-
-  Corpus(std::FILE* file, std::uint64_t size, std::size_t buffer_size = kBufferSize)
-      : file_(file), size_(size), left_(size), flush_at_(buffer_size) {
-    buffer_.reserve(flush_at_ + 64);
-  }
-
-  std::uint64_t written() const { return size_ - left_; }
-
-  // Appends the word and the separator after it when both fit; returns
-  // false once the corpus is full (the rest is padded by Finish).
-  bool Put(std::string_view word, std::string_view separator) {
-    if (word.size() + separator.size() > left_) return false;
-    buffer_.append(word);
-    buffer_.append(separator);
-    left_ -= word.size() + separator.size();
-    if (buffer_.size() >= flush_at_) Flush();
-    return true;
-  }
-
-  // Fills what is left with line feeds and writes everything out.
-  bool Finish() { return Finish(left_); }
-
-  // Writes everything out after `padding` line feeds (no more than fit).
-  bool Finish(std::uint64_t padding) {
-    for (padding = std::min(padding, left_); padding != 0;) {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(padding, flush_at_));
-      buffer_.append(n, '\n');
-      left_ -= n;
-      padding -= n;
-      Flush();
-    }
-    Flush();
-    return ok_;
-  }
-
- private:
-  void Flush() {
-    if (ok_ && !buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) ok_ = false;
-    buffer_.clear();
-  }
-
-  std::FILE* file_;
-  std::uint64_t size_;
-  std::uint64_t left_;
-  std::size_t flush_at_;
-  std::string buffer_;
-  bool ok_ = true;
-};
-
-// ---------------------------------------------------------------- words --
-
-void AppendUtf8(std::string& out, std::uint32_t code_point) {
-  if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-  }
-  out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-}
-
-char Letter(Random& random) { return static_cast<char>('a' + random.Below(26)); }
-
-void AppendAscii(Random& random, std::string& out, std::size_t letters) {
-  for (std::size_t i = 0; i < letters; ++i) {
-    char c = Letter(random);
-    if (i == 0 && random.Chance(120)) c = static_cast<char>(c - 'a' + 'A');
-    if (random.Chance(25)) c = static_cast<char>('0' + random.Below(10));
-    out.push_back(c);
-  }
-}
-
-// Latin letters, about one in four of them accented (two bytes in UTF-8).
-void AppendAccented(Random& random, std::string& out, std::size_t letters) {
-  static constexpr std::uint16_t kAccented[] = {0xE0, 0xE1, 0xE2, 0xE4, 0xE5,  0xE6,  0xE7,  0xE8,  0xE9,  0xEA, 0xEB,
-                                                0xED, 0xEE, 0xEF, 0xF1, 0xF3,  0xF4,  0xF6,  0xF8,  0xFA,  0xFC, 0xDF,
-                                                0xC0, 0xC9, 0xD6, 0xDC, 0x153, 0x142, 0x161, 0x10D, 0x17E, 0x103};
-  for (std::size_t i = 0; i < letters; ++i) {
-    if (random.Chance(250)) {
-      AppendUtf8(out, kAccented[random.Below(std::size(kAccented))]);
-    } else {
-      out.push_back(Letter(random));
-    }
-  }
-}
-
-// CJK unified ideographs, three bytes each in UTF-8.
-void AppendHan(Random& random, std::string& out, std::size_t chars) {
-  for (std::size_t i = 0; i < chars; ++i) AppendUtf8(out, static_cast<std::uint32_t>(random.Between(0x4E00, 0x9FA5)));
-}
-
-// Double-byte characters of code page 936: mostly from the common GB2312
-// block, some from the whole GBK range, whose trail bytes include ASCII
-// letters and punctuation (0x40-0x7E).
-void AppendGbk(Random& random, std::string& out, std::size_t chars) {
-  for (std::size_t i = 0; i < chars; ++i) {
-    if (random.Chance(700)) {
-      out.push_back(static_cast<char>(random.Between(0xB0, 0xF7)));
-      out.push_back(static_cast<char>(random.Between(0xA1, 0xFE)));
-    } else {
-      out.push_back(static_cast<char>(random.Between(0x81, 0xFE)));
-      const auto trail = random.Below(190);  // 0x40-0x7E and 0x80-0xFE
-      out.push_back(static_cast<char>(trail < 63 ? 0x40 + trail : 0x80 + trail - 63));
-    }
-  }
-}
-
-// The sum of two draws, in [0, a + b - 2], most often near the middle.
-// (Separate statements: the order in which the operands of + or the
-// arguments of a call are evaluated differs between compilers, and every
-// draw must come in the same order everywhere.)
-std::size_t TwoDraws(Random& random, std::uint64_t a, std::uint64_t b) {
-  const std::uint64_t first = random.Below(a);
-  return static_cast<std::size_t>(first + random.Below(b));
-}
-
-std::size_t HanWordLength(Random& random) {
-  const auto p = random.Below(100);
-  return p < 15 ? 1 : p < 65 ? 2 : p < 85 ? 3 : 4;
-}
-
-// One word of a natural-looking mixture of scripts. A few carry a control
-// byte (never a separator or 0x1A), which every peer must treat as part of
-// the word.
-void MakeMixedWord(Random& random, std::string& word) {
-  word.clear();
-  const auto kind = random.Below(1000);
-  if (kind < 500) {
-    AppendAscii(random, word, 1 + TwoDraws(random, 6, 7));
-  } else if (kind < 650) {
-    AppendAccented(random, word, 2 + TwoDraws(random, 5, 6));
-  } else if (kind < 850) {
-    AppendHan(random, word, HanWordLength(random));
-  } else if (kind < 998) {
-    AppendGbk(random, word, HanWordLength(random));
-  } else {
-    static constexpr unsigned char kControls[] = {0x00, 0x01, 0x07, 0x08, 0x0E, 0x19, 0x1B, 0x1F, 0x7F};
-    AppendAscii(random, word, 2 + random.Below(6));
-    const auto at = static_cast<std::ptrdiff_t>(random.Below(word.size() + 1));
-    word.insert(word.begin() + at, static_cast<char>(kControls[random.Below(std::size(kControls))]));
-  }
-}
-
-// A random word of 6-14 bytes; two of them rarely agree.
-void MakeUniqueWord(Random& random, std::string& word) {
-  static constexpr char kAlphanumerics[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  word.clear();
-  const std::size_t bytes = random.Between(6, 14);
-  const auto kind = random.Below(100);
-  if (kind < 60) {
-    for (std::size_t i = 0; i < bytes; ++i) word.push_back(kAlphanumerics[random.Below(62)]);
-  } else if (kind < 80) {
-    AppendHan(random, word, bytes / 3);
-  } else {
-    AppendGbk(random, word, bytes / 2);
-  }
-}
-
-// Mostly single spaces and line ends, sometimes tabs, vertical tabs, form
-// feeds and runs of several separators, as in lists pasted together.
-std::string_view MixedSeparator(Random& random, std::string& scratch) {
-  const auto p = random.Below(1000);
-  if (p < 600) return " ";
-  if (p < 750) return "\n";
-  if (p < 850) return "\r\n";
-  if (p < 920) return "\t";
-  if (p < 930) return "\v";
-  if (p < 940) return "\f";
-  static constexpr char kSeparators[] = " \t\n\v\f\r";
-  scratch.clear();
-  for (auto n = random.Between(2, 6); n != 0; --n) scratch.push_back(kSeparators[random.Below(6)]);
-  return scratch;
-}
-
-// ---------------------------------------------------------- vocabulary --
-
-// Distinct words kept end to end in one buffer.
-class Vocabulary {
- public:
-  void Add(std::string_view word) {
-    bytes_.append(word);
-    ends_.push_back(bytes_.size());
-  }
-  std::size_t size() const { return ends_.size(); }
-  std::string_view operator[](std::size_t i) const {
-    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
-  }
-
- private:
-  std::string bytes_;
-  std::vector<std::size_t> ends_;
-};
-
-// `count` distinct mixed words in the order they were first drawn.
-Vocabulary MakeMixedVocabulary(Random& random, std::size_t count) {
-  Vocabulary vocabulary;
-  std::unordered_set<std::string> seen;
-  seen.reserve(count);
-  std::string word;
-  while (vocabulary.size() < count) {
-    MakeMixedWord(random, word);
-    if (seen.insert(word).second) vocabulary.Add(word);
-  }
-  return vocabulary;
 }
 
 // The first field of every line of the word lists, each word once, in the
@@ -358,127 +178,6 @@ bool ReadWordLists(const std::vector<const char*>& paths, Vocabulary& vocabulary
   return true;
 }
 
-// Draws ranks 0..n-1 with probability proportional to 1/(rank+1) by Walker's
-// alias method, in integers only so that no floating-point library can
-// change the outcome, and in constant time per draw.
-class ZipfSampler {
- public:
-  explicit ZipfSampler(std::size_t n) : threshold_(n), alias_(n) {
-    // Weight of rank r: 2^40 / (r+1). Scaled by n, each bucket holds `total_`.
-    std::vector<std::uint64_t> scaled(n);
-    for (std::size_t r = 0; r < n; ++r) {
-      const std::uint64_t weight = (std::uint64_t{1} << 40) / (r + 1);
-      total_ += weight;
-      scaled[r] = weight * n;
-    }
-    std::vector<std::uint32_t> small, large;
-    for (std::size_t r = n; r-- > 0;) (scaled[r] < total_ ? small : large).push_back(static_cast<std::uint32_t>(r));
-    while (!small.empty() && !large.empty()) {
-      const std::uint32_t s = small.back();
-      small.pop_back();
-      const std::uint32_t l = large.back();
-      threshold_[s] = scaled[s];
-      alias_[s] = l;
-      scaled[l] -= total_ - scaled[s];
-      if (scaled[l] < total_) {
-        large.pop_back();
-        small.push_back(l);
-      }
-    }
-    for (const std::uint32_t r : large) threshold_[r] = total_, alias_[r] = r;
-    for (const std::uint32_t r : small) threshold_[r] = total_, alias_[r] = r;  // only by rounding, if ever
-  }
-
-  std::size_t Draw(Random& random) const {
-    const std::size_t bucket = static_cast<std::size_t>(random.Below(threshold_.size()));
-    return random.Below(total_) < threshold_[bucket] ? bucket : alias_[bucket];
-  }
-
- private:
-  std::uint64_t total_ = 0;
-  std::vector<std::uint64_t> threshold_;
-  std::vector<std::uint32_t> alias_;
-};
-
-// Distinct words in ascending unsigned-byte order, one at a time. The first
-// two bytes follow the share of the corpus written so far, so the words
-// spread over the whole byte range whatever the size; the rest counts
-// upwards like an odometer with random steps and random lengths.
-class SortedWords {
- public:
-  SortedWords() {
-    for (int c = '0'; c <= '9'; ++c) alphabet_.push_back(static_cast<unsigned char>(c));
-    for (int c = 'A'; c <= 'Z'; ++c) alphabet_.push_back(static_cast<unsigned char>(c));
-    for (int c = 'a'; c <= 'z'; ++c) alphabet_.push_back(static_cast<unsigned char>(c));
-    for (int c = 0xA1; c <= 0xFE; ++c) alphabet_.push_back(static_cast<unsigned char>(c));
-    for (std::size_t i = 0; i < alphabet_.size(); ++i) slot_[alphabet_[i]] = i;
-  }
-
-  std::string_view Next(Random& random, std::uint64_t written, std::uint64_t size) {
-    const std::size_t a = alphabet_.size();
-    const auto cell = static_cast<std::size_t>(static_cast<unsigned __int128>(written) * (a * a) / size);
-    const std::size_t length = random.Between(6, 14);
-    if (word_.empty() || cell != cell_) {
-      cell_ = cell;
-      word_.assign({static_cast<char>(alphabet_[cell / a]), static_cast<char>(alphabet_[cell % a])});
-      Fill(random, length);
-      return word_;
-    }
-    // Raise one byte and replace what follows it: the word grows strictly.
-    std::size_t i = std::min(word_.size(), length) - 1;
-    std::size_t step = random.Between(1, 3);
-    for (;;) {
-      if (i < 2) {  // every byte after the first two is at its top
-        word_.push_back(static_cast<char>(alphabet_[random.Below(a)]));
-        return word_;
-      }
-      const std::size_t slot = slot_[static_cast<unsigned char>(word_[i])] + step;
-      if (slot < a) {
-        word_[i] = static_cast<char>(alphabet_[slot]);
-        word_.resize(i + 1);
-        Fill(random, length);
-        return word_;
-      }
-      --i;
-      step = 1;
-    }
-  }
-
- private:
-  void Fill(Random& random, std::size_t length) {
-    while (word_.size() < length) word_.push_back(static_cast<char>(alphabet_[random.Below(alphabet_.size())]));
-  }
-
-  std::vector<unsigned char> alphabet_;
-  std::size_t slot_[256] = {};
-  std::string word_;
-  std::size_t cell_ = 0;
-};
-
-// The words of a long tail, each made from its number alone, so that none
-// has to be kept: a mixed word from a generator seeded by the number, then
-// the number itself in a fixed count of base-64 digits. Two numbers never
-// give the same word, since the last digits tell them apart.
-class TailWords {
- public:
-  TailWords(std::uint64_t count, std::uint64_t seed) : seed_(seed) {
-    while (digits_ < 11 && (std::uint64_t{1} << (6 * digits_)) < count) ++digits_;
-  }
-
-  std::string_view operator()(std::uint64_t number) {
-    static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_-";
-    Random random(seed_ + number);
-    MakeMixedWord(random, word_);
-    for (std::size_t i = digits_; i-- > 0;) word_.push_back(kDigits[(number >> (6 * i)) & 63]);
-    return word_;
-  }
-
- private:
-  std::uint64_t seed_;
-  std::size_t digits_ = 1;
-  std::string word_;
-};
-
 // ------------------------------------------------------------ profiles --
 
 // Leading separators make `tr` leave an empty first line; the benchmark's
@@ -501,66 +200,6 @@ void WriteUnique(Random& random, Corpus& corpus) {
   if (!corpus.Put({}, kLeadingRun)) return;
   do MakeUniqueWord(random, word);
   while (corpus.Put(word, MixedSeparator(random, scratch)));
-}
-
-void WriteSorted(Random& random, Corpus& corpus, std::uint64_t size) {
-  SortedWords words;
-  while (corpus.Put(words.Next(random, corpus.written(), size), "\r\n")) {
-  }
-}
-
-// The sorted profile's lines dealt into k piece files written side by side,
-// each with its share of one buffer, then copied one after the other into
-// the corpus. What pads the corpus to its size ends the last piece, so the
-// pieces joined are the corpus.
-bool WritePieces(Random& random, Corpus& corpus, std::uint64_t size, std::size_t k, const std::string& path,
-                 bool keep) {
-  std::vector<std::string> paths;
-  std::vector<std::FILE*> files;
-  std::vector<Corpus> pieces;
-  pieces.reserve(k);
-  bool ok = true;
-  for (std::size_t i = 0; i < k && ok; ++i) {
-    paths.push_back(path + '.' + std::to_string(i + 1));
-    files.push_back(std::fopen(paths.back().c_str(), "wb"));
-    if (files.back() == nullptr) {
-      std::fprintf(stderr, "lexset-corpus: cannot create %s: %s\n", paths.back().c_str(), std::strerror(errno));
-      files.pop_back();
-      ok = false;
-    } else {
-      pieces.emplace_back(files.back(), size, std::max<std::size_t>(Corpus::kBufferSize / k, std::size_t{64} << 10));
-    }
-  }
-  if (ok) {
-    SortedWords words;
-    std::uint64_t written = 0;
-    for (std::uint64_t line = 0;; ++line) {
-      const std::string_view word = words.Next(random, written, size);
-      if (word.size() + 2 > size - written) break;  // where the sorted profile stops too
-      pieces[line % k].Put(word, "\r\n");
-      written += word.size() + 2;
-    }
-    for (std::size_t i = 0; i < k; ++i) ok = pieces[i].Finish(i + 1 == k ? size - written : 0) && ok;
-  }
-  for (std::FILE* file : files) ok = std::fclose(file) == 0 && ok;
-  pieces = {};  // their buffers, before the corpus's own grows
-  if (!ok) std::fprintf(stderr, "lexset-corpus: cannot write the pieces %s.*\n", path.c_str());
-
-  std::string block(std::size_t{1} << 20, '\0');
-  for (std::size_t i = 0; i < paths.size() && ok; ++i) {
-    std::FILE* file = std::fopen(paths[i].c_str(), "rb");
-    ok = file != nullptr;
-    for (std::size_t got; ok && (got = std::fread(&block[0], 1, block.size(), file)) != 0;)
-      ok = corpus.Put(std::string_view(block.data(), got), {});
-    if (file != nullptr) {
-      const bool failed = std::ferror(file) != 0;
-      ok = std::fclose(file) == 0 && !failed && ok;
-    }
-    if (!ok) std::fprintf(stderr, "lexset-corpus: cannot join %s into %s\n", paths[i].c_str(), path.c_str());
-  }
-  if (!keep)
-    for (const std::string& piece : paths) std::remove(piece.c_str());
-  return ok;
 }
 
 void WriteDupheavy(Random& random, Corpus& corpus) {
@@ -606,24 +245,49 @@ void WriteSpill(Random& random, Corpus& corpus, std::uint64_t size) {
   }
 }
 
+// A numeric option that goes with one profile only: its value, whether it
+// was given, and the least and most it may be.
+struct ProfileOption {
+  const char* name;
+  const char* profile;
+  std::uint64_t value;
+  std::uint64_t least;
+  std::uint64_t most;
+  bool given = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<const char*> positional, word_lists;
-  std::uint64_t seed = 1, pieces = 0;
-  bool split = false;
+  std::uint64_t seed = 1;
+  ProfileOption options[] = {{"--pieces", "pieces", 2, 1, 100000},
+                             {"--every", "outliers", 4097, 2, UINT64_MAX},
+                             {"--lists", "dealt", 200, 1, 100000},
+                             {"--stretch", "stretches", 120000, 1, UINT64_MAX}};
+  ProfileOption& pieces = options[0];
+  ProfileOption& every = options[1];
+  ProfileOption& lists = options[2];
+  ProfileOption& stretch = options[3];
+  bool split = false, shuffled = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if ((arg == "--seed" || arg == "--words" || arg == "--pieces") && i + 1 < argc) {
+    ProfileOption* option = nullptr;
+    for (ProfileOption& o : options)
+      if (arg == o.name) option = &o;
+    if ((arg == "--seed" || arg == "--words" || option != nullptr) && i + 1 < argc) {
       if (arg == "--words") {
         word_lists.push_back(argv[++i]);
-      } else if (!ParseNumber(argv[++i], arg == "--seed" ? seed : pieces, false) ||
-                 (arg == "--pieces" && (pieces == 0 || pieces > 100000))) {
+      } else if (!ParseNumber(argv[++i], option == nullptr ? seed : option->value, false) ||
+                 (option != nullptr && (option->value < option->least || option->value > option->most))) {
         std::fprintf(stderr, "lexset-corpus: bad %s %s\n%s", arg.data() + 2, argv[i], kUsage);
         return 2;
       }
+      if (option != nullptr) option->given = true;
     } else if (arg == "--split") {
       split = true;
+    } else if (arg == "--shuffled") {
+      shuffled = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "lexset-corpus: unknown option %s\n%s", argv[i], kUsage);
       return 2;
@@ -641,8 +305,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lexset-corpus: bad size %s\n%s", positional[1], kUsage);
     return 2;
   }
-  if (profile != "zipf" && profile != "unique" && profile != "sorted" && profile != "dupheavy" && profile != "real" &&
-      profile != "spill" && profile != "appended" && profile != "pieces") {
+  static constexpr std::string_view kProfiles[] = {"zipf", "unique",  "sorted",  "dupheavy",  "real",
+                                                   "spill", "appended", "pieces", "stretches", "outliers", "dealt"};
+  if (std::find(std::begin(kProfiles), std::end(kProfiles), profile) == std::end(kProfiles)) {
     std::fprintf(stderr, "lexset-corpus: unknown profile %s\n%s", positional[0], kUsage);
     return 2;
   }
@@ -650,9 +315,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lexset-corpus: --words goes with the real profile, and only with it\n%s", kUsage);
     return 2;
   }
-  if (profile != "pieces" && (pieces != 0 || split)) {
-    std::fprintf(stderr, "lexset-corpus: --pieces and --split go with the pieces profile, and only with it\n%s",
-                 kUsage);
+  for (const ProfileOption& option : options) {
+    if (option.given && profile != option.profile) {
+      std::fprintf(stderr, "lexset-corpus: %s goes with the %s profile, and only with it\n%s", option.name,
+                   option.profile, kUsage);
+      return 2;
+    }
+  }
+  if (split && (profile != "pieces" || shuffled)) {
+    std::fprintf(stderr, "lexset-corpus: --split goes with the pieces profile, and not with --shuffled\n%s", kUsage);
     return 2;
   }
 
@@ -672,6 +343,7 @@ int main(int argc, char** argv) {
   }
   Random random(seed);
   Corpus corpus(file, size);
+  bool made = true;
   if (profile == "zipf") {
     WriteZipf(random, corpus);
   } else if (profile == "unique") {
@@ -679,14 +351,23 @@ int main(int argc, char** argv) {
   } else if (profile == "sorted" || profile == "appended") {
     WriteSorted(random, corpus, size);
   } else if (profile == "pieces") {
-    if (!WritePieces(random, corpus, size, pieces == 0 ? 2 : static_cast<std::size_t>(pieces), positional[2], split))
-      return 2;
+    made = WritePieces(random, corpus, size, static_cast<std::size_t>(pieces.value), positional[2], split);
+  } else if (profile == "stretches") {
+    made = WriteStretches(random, corpus, size, stretch.value, positional[2]);
+  } else if (profile == "outliers") {
+    WriteOutliers(random, corpus, size, every.value);
+  } else if (profile == "dealt") {
+    WriteDealt(random, corpus, size, static_cast<std::size_t>(lists.value));
   } else if (profile == "dupheavy") {
     WriteDupheavy(random, corpus);
   } else if (profile == "spill") {
     WriteSpill(random, corpus, size);
   } else {
     WriteReal(random, corpus, real_words);
+  }
+  if (!made) {
+    std::fclose(file);
+    return 2;
   }
   bool written = corpus.Finish();
   if (written && profile == "appended") {
@@ -699,5 +380,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lexset-corpus: cannot write %s: %s\n", positional[2], std::strerror(errno));
     return 2;
   }
-  return 0;
+  return shuffled && !ShuffleCorpus(positional[2], seed) ? 2 : 0;
 }

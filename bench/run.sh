@@ -5,7 +5,8 @@
 #   bench/run.sh [--sizes 100M,1G] [--profiles zipf,unique,sorted,dupheavy,real,utf16]
 #                [--runs 5] [--seed 1] [--cache build/bench] [--smoke]
 #                [--tidy PATH] [--only lexset[,sort,baseline]] [--results DIR]
-#                [--win32] [--pieces 2,8,64]
+#                [--win32] [--pieces 2,8,64] [--threads 1,2] [--before PATH]
+#                [--every N] [--lists K] [--stretch L] [--memory-limit BYTES]
 #   bench/run.sh --spill [--budget BYTES] [--sizes 2G] [--profiles spill]
 #                [--runs 1] [and the options above]
 #
@@ -30,10 +31,36 @@
 # --pieces LIST  the counts of pieces, K, for the pieces profile (with
 #             --spill, each one-file corpus of them)
 #
-# --smoke     1M of each profile (appended and pieces too), one run, then
-#             the larger-than-memory case on 4M: a quick check that
-#             everything works and agrees (scripts/test.sh runs it); with
-#             --spill, that case alone
+# Three more profiles, not run unless asked for (--profiles
+# outliers,dealt,stretches), are lists almost in order. Each is timed
+# beside the same words shuffled (lexset-corpus --shuffled: every word as
+# often, the separators where they were, the same size), and a second
+# table gives each tool's time and peak RSS on the shape against those on
+# the shuffled list, with lexset's runs and merge passes (--stats):
+#   outliers  the sorted profile with every N-th word from anywhere in the
+#             range (--every N, 4097 by default)
+#   dealt     K sorted lists, each over the whole range, dealt word by word
+#             into one (--lists K, 200 by default)
+#   stretches ascending stretches of about L words, each over the whole
+#             range, one after the other (--stretch L, 120000 by default;
+#             4000 in a smoke run, whose lists are small)
+# --memory-limit BYTES  the shapes' runs with lexset-tidy --memory-limit
+#             BYTES and sort -S BYTES (its temporary files beside its
+#             result); the baseline keeps every word in memory. The second
+#             table gives lexset's peak RSS against the limit too
+#
+# --threads LIST  time lexset-tidy --threads N for each N of the list
+#             (e.g. 1,2): the first is the row "lexset", against which the
+#             times are given, the others follow it. Without the list,
+#             lexset-tidy is run without --threads, as it was before
+# --before PATH  also time the program before a change, another
+#             lexset-tidy binary, as the row "before" after lexset's; it
+#             is never given --threads, which older binaries do not know
+#
+# --smoke     1M of each profile (appended, pieces and the shapes too),
+#             one run, then the larger-than-memory case on 4M: a quick
+#             check that everything works and agrees (scripts/test.sh
+#             runs it); with --spill, that case alone
 # --tidy PATH time another lexset-tidy binary, to compare before and after
 # --only LIST time only these tools; lexset is always timed, since the
 #             ratios are against it, and its output is still checked
@@ -43,7 +70,9 @@
 #             temporary files go. lexset flushes its result to disk before
 #             putting it in place and the peers do not; on a RAM disk
 #             (/dev/shm/...) that costs nothing, and the figures compare
-#             the work alone
+#             the work alone. Run once with a folder on disk and once with
+#             one on /dev/shm for both figures (--cache puts the corpora on
+#             either too)
 #
 # --spill     the larger-than-memory case: by default the spill profile,
 #             2G, one run; lexset and sort only, each given the same memory
@@ -106,10 +135,19 @@ budget=
 smoke=
 win32=
 pieces=2,8,64
+threads=
+before=
+every=4097
+lists=200
+stretch=
+memory_limit=
 jobtime_iterations=2000
 
 # The size of the larger-than-memory case in a smoke run.
 SMOKE_SPILL_SIZE=4M
+# The stretches of the stretches profile in a smoke run: 1M holds about
+# 22 of them.
+SMOKE_STRETCH=4000
 # The new words of the appended profile, as lexset-corpus adds them: the
 # unique profile of this size is the second source.
 APPENDED_NEW_SIZE=100K
@@ -146,6 +184,12 @@ while [ $# -gt 0 ]; do
     --budget) budget=$2; shift ;;
     --win32) win32=1 ;;
     --pieces) pieces=$2; shift ;;
+    --threads) threads=$2; shift ;;
+    --before) before=$2; shift ;;
+    --every) every=$2; shift ;;
+    --lists) lists=$2; shift ;;
+    --stretch) stretch=$2; shift ;;
+    --memory-limit) memory_limit=$2; shift ;;
     --smoke) smoke=1 sizes='' runs=1 jobtime_iterations=200 ;;
     -h | --help) usage 0 ;;
     *) echo "bench: unknown argument $1" >&2; usage 2 ;;
@@ -158,20 +202,35 @@ if [ -n "$spill" ]; then
 else
   [ -z "$budget" ] || die "--budget goes with --spill"
   : "${sizes:=$([ -n "$smoke" ] && echo 1M || echo 100M,1G)}"
-  : "${profiles:=zipf,unique,sorted,dupheavy,real,utf16${smoke:+,appended,pieces}}"
+  : "${profiles:=zipf,unique,sorted,dupheavy,real,utf16${smoke:+,appended,pieces,outliers,dealt,stretches}}"
   : "${runs:=5}" "${only:=lexset,sort,baseline}"
 fi
 : "${results:=$cache/out}"
+: "${stretch:=$([ -n "$smoke" ] && echo "$SMOKE_STRETCH" || echo 120000)}"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "--runs wants a positive number, not '$runs'"
 [[ $seed =~ ^[0-9]+$ ]] || die "--seed wants a number, not '$seed'"
 [ -z "$budget" ] || [[ $budget =~ ^[1-9][0-9]*$ ]] || die "--budget wants a positive number of bytes, not '$budget'"
+[ -z "$memory_limit" ] || [[ $memory_limit =~ ^[1-9][0-9]*$ ]] ||
+  die "--memory-limit wants a positive number of bytes, not '$memory_limit'"
+[ -z "$memory_limit" ] || [ -z "$spill" ] || die "--memory-limit goes with the shapes; --spill has --budget"
+[[ $every =~ ^([2-9]|[1-9][0-9]+)$ ]] || die "--every wants a count of 2 or more, not '$every'"
+[[ $lists =~ ^[1-9][0-9]*$ ]] || die "--lists wants a positive count, not '$lists'"
+[[ $stretch =~ ^[1-9][0-9]*$ ]] || die "--stretch wants a positive count of words, not '$stretch'"
 
 IFS=, read -r -a SIZES <<<"$sizes"
 IFS=, read -r -a PROFILES <<<"$profiles"
 IFS=, read -r -a ONLY <<<"$only"
 IFS=, read -r -a PIECES <<<"$pieces"
-# The 32-bit program's row comes right after lexset's.
-TOOLS=(lexset ${win32:+win32})
+IFS=, read -r -a THREADS <<<"$threads"
+for n in "${THREADS[@]}"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || die "--threads wants counts of 1 or more, not '$n'"
+  [[ ",$threads," != *",$n,"*",$n,"* ]] || die "--threads names $n twice"
+done
+# lexset at its further thread counts, the program before and the 32-bit
+# program come right after lexset's row.
+TOOLS=(lexset)
+for n in "${THREADS[@]:1}"; do TOOLS+=("lexset-t$n"); done
+TOOLS+=(${before:+before} ${win32:+win32})
 for tool in "${ONLY[@]}"; do
   case $tool in
     lexset) ;;
@@ -195,7 +254,7 @@ if [ -n "$win32" ]; then
 fi
 for profile in "${PROFILES[@]}"; do
   case $profile in
-    zipf | unique | sorted | dupheavy | real | utf16 | spill | appended | pieces) ;;
+    zipf | unique | sorted | dupheavy | real | utf16 | spill | appended | pieces | outliers | dealt | stretches) ;;
     *) die "unknown profile '$profile'" ;;
   esac
 done
@@ -227,6 +286,10 @@ BASELINE=$BIN/bench/lexset-baseline
 JOBTIME=$BIN/bench/lexset-jobtime
 TIDY=${tidy:-$BIN/lexset-tidy}
 [ -x "$TIDY" ] || die "no lexset-tidy binary at $TIDY"
+[ -z "$before" ] || [ -x "$before" ] || die "no lexset-tidy binary at $before (--before)"
+if [ ${#THREADS[@]} -gt 0 ] && ! "$TIDY" --help 2>/dev/null | grep -q -e '--threads'; then
+  die "$TIDY has no --threads option: leave out --threads"
+fi
 [ -x /usr/bin/time ] || die "/usr/bin/time is missing: apt-get install time"
 
 # wine_server ARGS: the Wine server of the 32-bit build's prefix, run with
@@ -295,19 +358,25 @@ corpus_path() { echo "$cache/corpus-v$CORPUS_VERSION-$1-$2-s$seed.txt"; }
 # temporary name and renamed, so an interrupted run never leaves a partial
 # corpus that a later run would take for a whole one. PROFILE piecesK is
 # the pieces profile with K pieces, which are kept too, as PATH.1 ...
-# PATH.K.
+# PATH.K; outliersN, dealtK and stretchesL are those profiles with --every
+# N, --lists K and --stretch L; any PROFILE-shuffled is the same words
+# shuffled.
 ensure_corpus() {
   local profile=$1 size=$2 path
   path=$(corpus_path "$profile" "$size")
   [ -f "$path" ] && return 0
-  local extra=() generate=$profile k=0 i
-  case $profile in
+  local extra=() generate=${profile%-shuffled} k=0 i
+  case $generate in
     real)
       real_word_lists >/dev/null || die "cannot make the real profile"
       mapfile -t extra < <(real_word_lists)
       ;;
-    pieces*) generate=pieces k=${profile#pieces} extra=(--pieces "$k" --split) ;;
+    pieces*) k=${generate#pieces} generate=pieces extra=(--pieces "$k" --split) ;;
+    outliers*) extra=(--every "${generate#outliers}") generate=outliers ;;
+    dealt*) extra=(--lists "${generate#dealt}") generate=dealt ;;
+    stretches*) extra=(--stretch "${generate#stretches}") generate=stretches ;;
   esac
+  [[ $profile != *-shuffled ]] || extra+=(--shuffled)
   note "generating $profile $size (seed $seed)"
   /usr/bin/time -f '%e %M' -o "$OUT/corpus.time" \
     "$CORPUS" "$generate" "$size" "$path.tmp" --seed "$seed" "${extra[@]}" ||
@@ -427,9 +496,14 @@ BASELINE_SOURCES_PIPELINE='set -o pipefail; baseline=$1 out=$2; shift 2; cat -- 
 # waited for: for the sort pipeline, its shell, tr and sort). With a BUDGET
 # in bytes, lexset gets it as its memory limit and sort as its buffer, with
 # a folder for its temporary files beside OUT; then TEMP_BYTES is the most
-# the temporary files held at one time, and for lexset (either build)
-# SPILL_RUNS, SPILL_PASSES and SPILL_WRITTEN say how many runs and merge
-# passes there were and how many bytes went to run files.
+# the temporary files held at one time, and for lexset (every build and
+# thread count, and the program before) SPILL_RUNS, SPILL_PASSES and
+# SPILL_WRITTEN say how many runs and merge passes there were and how many
+# bytes went to run files; those three are also set, from --stats, when
+# ROW_STATS is set (the shapes' rows), with or without a budget.
+#
+# lexset runs with --threads at the first count of --threads LIST, if
+# given; lexset-tN with --threads N; before, the program before, never.
 #
 # The win32 tool is lexset-tidy.exe run by scripts/wine-run: its page
 # faults are those of wine-run's shell, timeout, Wine's loader and its
@@ -440,12 +514,16 @@ BASELINE_SOURCES_PIPELINE='set -o pipefail; baseline=$1 out=$2; shift 2; cat -- 
 run_tool() {
   local tool=$1 out=$2 budget=$3 in=$4 start end watched='' temp source
   shift 3
-  local -a command
+  local -a command options=()
   temp=$(dirname "$out")/sort-tmp
+  [ -z "$budget" ] || options+=(--memory-limit "$budget")
+  [ -z "$budget$ROW_STATS" ] || options+=(--stats)
   case $tool in
-    lexset) command=("$TIDY" ${budget:+--memory-limit "$budget" --stats} "$@" "$out") ;;
+    lexset) command=("$TIDY" ${THREADS[0]:+--threads "${THREADS[0]}"} "${options[@]}" "$@" "$out") ;;
+    lexset-t*) command=("$TIDY" --threads "${tool#lexset-t}" "${options[@]}" "$@" "$out") ;;
+    before) command=("$before" "${options[@]}" "$@" "$out") ;;
     win32)
-      command=(scripts/wine-run win32 "$TIDY_EXE" ${budget:+--memory-limit "$budget" --stats})
+      command=(scripts/wine-run win32 "$TIDY_EXE" "${options[@]}")
       for source; do command+=("$(wine_path "$source")"); done
       command+=("$(wine_path "$out")")
       ;;
@@ -484,8 +562,8 @@ run_tool() {
   fi
   ELAPSED_US=$((end - start))
   read -r RSS_KB MINOR_FAULTS MAJOR_FAULTS < <(tail -n 1 "$OUT/time.txt")
-  [ -n "$budget" ] || return 0
-  [ "$tool" != sort ] || return 0
+  [ -n "$budget$ROW_STATS" ] || return 0
+  case $tool in sort | baseline) return 0 ;; esac
   # "runs=3 merge_passes=0 run_bytes_written=123 peak_run_bytes=123"; the
   # Windows program ends its lines with CR LF.
   local field stats
@@ -544,7 +622,17 @@ fixed() {
 
 size_label() { echo "$1" | sed 's/[kK]$/ KiB/; s/[mM]$/ MiB/; s/[gG]$/ GiB/'; }
 
-tool_name() { [ "$1" = win32 ] && echo "lexset-tidy.exe (win32)" || echo "$1"; }
+# tool_name TOOL: the row's name for it; lexset's says its thread count
+# when --threads was given.
+tool_name() {
+  case $1 in
+    win32) echo "lexset-tidy.exe (win32)" ;;
+    lexset) echo "lexset${THREADS[0]:+, ${THREADS[0]} thread$([ "${THREADS[0]}" = 1 ] || echo s)}" ;;
+    lexset-t*) echo "lexset, ${1#lexset-t} thread$([ "${1#lexset-t}" = 1 ] || echo s)" ;;
+    before) echo "before" ;;
+    *) echo "$1" ;;
+  esac
+}
 
 # Wine's start-up, as wine_startup measures it: wall clock, peak RSS and
 # page faults of lexset-tidy.exe on an empty list.
@@ -610,9 +698,22 @@ faults_cell() {
   fi
 }
 
+# remove_results TOOL...: the tools' results in the results folder.
+remove_results() {
+  local tool
+  for tool; do rm -f "$RESULTS/$tool.txt"; done
+}
+
 ROWS=()
 # lexset's median time on each row, by "LABEL SIZE".
 declare -A LEXSET_US=()
+# Every tool's median time, largest peak RSS and lexset's --stats on the
+# shapes' rows, by "LABEL SIZE TOOL"; the stats as "runs passes".
+declare -A ROW_US=() ROW_KB=() ROW_SPILL=()
+# Set around the shapes' rows: the budget for their runs (--memory-limit),
+# and whether lexset prints its --stats.
+ROW_LIMIT=
+ROW_STATS=
 
 # bench_one PROFILE SIZE: all runs of all tools on one corpus.
 bench_one() {
@@ -630,7 +731,7 @@ bench_sources() {
   local label=$1 size=$2 reference=$3 source
   shift 3
   # Results left by a run that stopped must not pass for this run's.
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
+  remove_results "${TOOLS[@]}"
   local bytes=0
   for source; do bytes=$((bytes + $(stat -c %s "$source"))); done
 
@@ -639,10 +740,12 @@ bench_sources() {
   for ((run = 1; run <= runs; run++)); do
     for tool in "${TOOLS[@]}"; do
       note "$label $size: $tool, run $run of $runs"
-      run_tool "$tool" "$RESULTS/$tool.txt" "" "$@"
+      run_tool "$tool" "$RESULTS/$tool.txt" "$ROW_LIMIT" "$@"
       times[$tool]+=" $ELAPSED_US"
       minor[$tool]+=" $MINOR_FAULTS" major[$tool]+=" $MAJOR_FAULTS"
       [ "${peak[$tool]:-0}" -ge "$RSS_KB" ] || peak[$tool]=$RSS_KB
+      [ -z "$ROW_STATS" ] || [ "$tool" = sort ] || [ "$tool" = baseline ] ||
+        ROW_SPILL[$label $size $tool]="$SPILL_RUNS $SPILL_PASSES"
     done
     # Outputs do not change from run to run; checking the first is enough.
     if [ "$run" -eq 1 ]; then
@@ -662,10 +765,65 @@ bench_sources() {
   for tool in "${TOOLS[@]}"; do
     # shellcheck disable=SC2086
     us=$(median ${times[$tool]})
+    ROW_US[$label $size $tool]=$us ROW_KB[$label $size $tool]=${peak[$tool]}
     # shellcheck disable=SC2086
     ROWS+=("| $label | $(size_label "$size") | $distinct | $(tool_name "$tool") | $(timing_cells "$tool" "$us" "$bytes" "$lexset_us") | $(fixed "${peak[$tool]}" 1024 0) | $(faults_cell "$tool" "$(median ${minor[$tool]})" "$(median ${major[$tool]})") |")
   done
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt "$RESULTS"/baseline.txt
+  remove_results "${TOOLS[@]}"
+}
+
+# The shapes run, by "LABEL SIZE", in order, for their table.
+SHAPES=()
+
+# shape_corpus PROFILE: the corpus's name for a shape profile with this
+# run's --every, --lists or --stretch, as ensure_corpus knows it.
+shape_corpus() {
+  case $1 in
+    outliers) echo "outliers$every" ;;
+    dealt) echo "dealt$lists" ;;
+    stretches) echo "stretches$stretch" ;;
+  esac
+}
+
+# bench_shape PROFILE SIZE: a list almost in order (outliers, dealt or
+# stretches, with this run's --every, --lists or --stretch) and the same
+# words shuffled, whose result must be the same; both with --memory-limit
+# if given, and lexset's --stats.
+bench_shape() {
+  local profile=$1 size=$2 name label corpus
+  name=$(shape_corpus "$profile")
+  case $profile in
+    outliers) label="outliers, 1 in $every" ;;
+    dealt) label="dealt, $lists lists" ;;
+    stretches) label="stretches of $stretch" ;;
+  esac
+  ensure_corpus "$name" "$size"
+  ensure_corpus "$name-shuffled" "$size"
+  corpus=$(corpus_path "$name" "$size")
+  ROW_LIMIT=$memory_limit ROW_STATS=1
+  bench_sources "$label" "$size" "$corpus" "$corpus"
+  bench_sources "$label, shuffled" "$size" "$corpus" "$(corpus_path "$name-shuffled" "$size")"
+  ROW_LIMIT='' ROW_STATS=''
+  SHAPES+=("$label $size")
+}
+
+# shape_rows: the shapes' table, each tool on each shape against the same
+# tool on the same words shuffled.
+shape_rows() {
+  local shape label size tool key shuffled spill spill_shuffled limit_cell
+  for shape in "${SHAPES[@]}"; do
+    label=${shape% *} size=${shape##* }
+    for tool in "${TOOLS[@]}"; do
+      key="$shape $tool" shuffled="$label, shuffled $size $tool"
+      spill=– spill_shuffled=–
+      if [ -n "${ROW_SPILL[$key]:-}" ]; then
+        spill=${ROW_SPILL[$key]/ /, } spill_shuffled=${ROW_SPILL[$shuffled]/ /, }
+      fi
+      limit_cell=
+      [ -z "$memory_limit" ] || limit_cell=" $(signed $((ROW_KB[$key] * 1024 - memory_limit)) 1048576) |"
+      echo "| $label | $(size_label "$size") | $(tool_name "$tool") | $(fixed "${ROW_US[$key]}" 1000000 3) | $(fixed "${ROW_US[$shuffled]}" 1000000 3) | $(fixed "${ROW_US[$key]}" "${ROW_US[$shuffled]}")× | $(fixed "${ROW_KB[$key]}" 1024 1) | $(fixed "${ROW_KB[$shuffled]}" 1024 1) | $(fixed "${ROW_KB[$key]}" "${ROW_KB[$shuffled]}")× |$limit_cell $spill | $spill_shuffled |"
+    done
+  done
 }
 
 # bench_appended SIZE: the appended corpus, and the same words as two
@@ -782,7 +940,7 @@ bench_spill() {
   local profile=$1 size=$2 corpus
   ensure_corpus "$profile" "$size"
   corpus=$(corpus_path "$profile" "$size")
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt
+  remove_results "${SPILL_TOOLS[@]}"
   ensure_sorted_reference "$corpus"
   local bytes distinct distinct_bytes limit
   bytes=$(stat -c %s "$corpus")
@@ -836,7 +994,7 @@ bench_spill() {
     read -r reference_us reference_kb reference_temp <"$corpus.expected.sort"
     SPILL_NOTES+=("- $profile $(size_label "$size"): the reference, sort with its own settings (no -S), took $(fixed "$reference_us" 1000000 3) s, peak RSS $(fixed "$reference_kb" 1024 1) MiB, peak temporary disk $([ "${reference_temp:-0}" -gt 0 ] && echo "$(fixed "$reference_temp" 1048576 1) MiB" || echo "not seen") (once, when the corpus was new; its temporary files were in the cache folder)")
   fi
-  rm -f "$RESULTS"/lexset.txt "$RESULTS"/win32.txt "$RESULTS"/sort.txt
+  remove_results "${SPILL_TOOLS[@]}"
 }
 
 # The in-process time of one whole job on a 1 KiB list, without process
@@ -879,6 +1037,8 @@ for size in "${SIZES[@]}"; do
   for profile in "${PROFILES[@]}"; do
     if [ -n "$spill" ] && [ "$profile" = pieces ]; then
       for k in "${PIECES[@]}"; do bench_spill "pieces$k" "$size"; done
+    elif [ -n "$spill" ] && [[ $profile =~ ^(outliers|dealt|stretches)$ ]]; then
+      bench_spill "$(shape_corpus "$profile")" "$size"
     elif [ -n "$spill" ]; then
       bench_spill "$profile" "$size"
     elif [ "$profile" = utf16 ]; then
@@ -887,6 +1047,8 @@ for size in "${SIZES[@]}"; do
       bench_appended "$size"
     elif [ "$profile" = pieces ]; then
       bench_pieces "$size"
+    elif [[ $profile =~ ^(outliers|dealt|stretches)$ ]]; then
+      bench_shape "$profile" "$size"
     else
       bench_one "$profile" "$size"
     fi
@@ -903,8 +1065,9 @@ fi
 echo "### lexset benchmark"
 echo
 echo "$(date -u +%Y-%m-%d), $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)), $(free -g | awk '/^Mem:/ {print $2}') GiB RAM;"
-echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`, sort: $(sort --version | head -n 1);"
-echo "results written to \`$RESULTS\` ($(stat -f -c %T "$RESULTS"))."
+echo "runs: $runs (median shown), seed $seed, lexset: \`$TIDY\`${THREADS[0]:+ with --threads $threads}, sort: $(sort --version | head -n 1);"
+[ -z "$before" ] || echo "before: \`$before\`, without --threads;"
+echo "corpora read from \`$cache\` ($(stat -f -c %T "$cache")), results written to \`$RESULTS\` ($(stat -f -c %T "$RESULTS"))."
 WINE_NOTE=
 if [ -n "$win32" ]; then
   echo "win32: \`$TIDY_EXE\` under $(/usr/lib/wine/wine --version) (32-bit), by \`scripts/wine-run win32\`."
@@ -918,6 +1081,15 @@ if [ ${#ROWS[@]} -gt 0 ]; then
   if [ -n "$WINE_NOTE" ]; then
     echo
     echo "$WINE_NOTE"
+  fi
+  if [ ${#SHAPES[@]} -gt 0 ]; then
+    echo
+    echo "Lists almost in order against the same words shuffled, each tool on both$([ -z "$memory_limit" ] || echo ", lexset and sort with a memory limit of $memory_limit bytes")"
+    echo "(ratios: on the shape / on the shuffled list; runs and merge passes from lexset-tidy --stats):"
+    echo
+    echo "| Profile | Size | Tool | Time (s) | Shuffled (s) | Time vs shuffled | Peak RSS (MiB) | Shuffled (MiB) | RSS vs shuffled |${memory_limit:+ RSS vs limit (MiB) |} Runs, merge passes | Shuffled: runs, passes |"
+    echo "|---|---|---|--:|--:|--:|--:|--:|--:|${memory_limit:+--:|}--:|--:|"
+    shape_rows
   fi
   if [[ " ${PROFILES[*]} " == *" appended "* ]]; then
     echo

@@ -72,6 +72,8 @@ class DistinctWords {
   Written Finish();
 
   const std::string& run_error() const;
+  // Lets the set's sorts use the workers' helpers.
+  void set_workers(Workers* workers) { set_.set_workers(workers); }
   const SpillStats& stats() const { return stats_; }
 
  private:

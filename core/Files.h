@@ -15,6 +15,7 @@
 
 #include "core/ByteStreams.h"
 #include "core/RunStorage.h"
+#include "core/WriteBehind.h"
 
 namespace lexset {
 
@@ -84,6 +85,7 @@ class ReplacementFile final : public ByteSink {
   std::string folder_;
   std::string old_content_path_;
   bool target_exists_ = false;
+  WriteBehind write_behind_;  // where the system can be asked (POSIX)
   std::string error_;
 };
 

@@ -183,7 +183,7 @@ void HashedWords::AddNew(std::string_view word) {
   ++count_;
 }
 
-void HashedWords::Sort() {
+void HashedWords::Sort(Workers* workers) {
   // The table is no longer needed; its memory goes to the sort. The arena
   // is walked twice in storage order, which reads memory sequentially: once
   // to count the words by their first byte, once to put each entry straight
@@ -208,10 +208,14 @@ void HashedWords::Sort() {
     std::string_view WordAt(std::uint32_t pos) const override { return arena.WordAt(pos); }
     const WordArena& arena;
   } words(arena_);
+  // The parts are independent: with helpers, they are sorted side by side.
+  TaskGroup parts(workers);
   for (std::size_t b = 0; b < 256; ++b) {
     const std::size_t n = bounds[b + 1] - bounds[b];
-    if (n > 1) SortEntries(&sorted_[bounds[b]], n, words, 1);
+    SortEntry* part = &sorted_[bounds[b]];
+    if (n > 1) parts.Run([part, n, &words] { SortEntries(part, n, words, 1); });
   }
+  parts.Wait();
 }
 
 void HashedWords::Clear() {

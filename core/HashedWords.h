@@ -23,6 +23,7 @@
 #include "core/WordArena.h"
 #include "core/WordCompare.h"
 #include "core/WordSort.h"
+#include "core/Workers.h"
 
 namespace lexset {
 
@@ -65,7 +66,7 @@ class HashedWords {
 
   // Frees the table and puts the words in ascending byte order in an array
   // of entries, the memory the limit has kept for it. Throws std::bad_alloc.
-  void Sort();
+  void Sort(Workers* workers = nullptr);
 
   // The words in ascending order one at a time, after Sort.
   class Cursor {

@@ -8,29 +8,42 @@
 #include <utility>
 
 #include "core/LineWriter.h"
+#include "core/ScanAhead.h"
 #include "core/SourceEncodings.h"
 #include "core/SystemMemory.h"
 #include "core/TextEncoding.h"
 #include "core/WordScanner.h"
 #include "core/WordSet.h"
+#include "core/Workers.h"
 
 namespace lexset {
 
 namespace {
 
-// Counts the bytes read from a source, for the job's progress.
+// Counts the bytes read from a source, for the job's progress: told at
+// once, or, once the source is read on another thread, kept until taken.
 class CountingSource final : public ByteSource {
  public:
   CountingSource(ByteSource& source, ProgressTracker& progress) : source_(source), progress_(progress) {}
   std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
     const std::ptrdiff_t got = source_.Read(buffer, capacity);
-    if (got > 0) progress_.Read(static_cast<std::uint64_t>(got));
+    if (got > 0) {
+      if (deferred_) {
+        kept_ += static_cast<std::uint64_t>(got);
+      } else {
+        progress_.Read(static_cast<std::uint64_t>(got));
+      }
+    }
     return got;
   }
+  void Defer() { deferred_ = true; }
+  std::uint64_t TakeKept() { return std::exchange(kept_, 0); }
 
  private:
   ByteSource& source_;
   ProgressTracker& progress_;
+  bool deferred_ = false;
+  std::uint64_t kept_ = 0;
 };
 
 // The result's own file, read back: lines in the result's encoding, after
@@ -115,6 +128,8 @@ JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& optio
   // of the sources' encoding; only the result is written in the encoding.
   JobResult result(sink, options.write_buffer_size);
   DistinctWords words(limit, runs, result, &progress, options.give_up_hashing_from, options.stretch_from);
+  Workers workers(options.threads);
+  words.set_workers(&workers);
   EncodingAgreement agreement;
   JobStatus status = JobStatus::kCompleted;
   {
@@ -141,7 +156,21 @@ JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& optio
         status = JobStatus::kMixedEncodings;
       } else {
         result.set_encoding(agreement.encoding());
-        if (!scanner.ScanAll(text, add)) {
+        bool scanned;
+        if (workers.threads() > 1) {
+          counted.Defer();
+          ScanAhead ahead(options.read_block_size);
+          scanned = ahead.ScanAll(
+              text, [&counted] { return counted.TakeKept(); },
+              [&](const std::string_view* batch, std::size_t count) {
+                add(batch, count);
+                return written;
+              },
+              [&progress](std::uint64_t bytes) { progress.Read(bytes); });
+        } else {
+          scanned = scanner.ScanAll(text, add);
+        }
+        if (!scanned) {
           status = text.ended_in_half_unit() ? JobStatus::kSourceIncomplete : JobStatus::kSourceReadFailed;
         } else if (!written) {
           status = JobStatus::kResultUnwritable;

@@ -74,6 +74,10 @@ struct JobOptions {
   // as they come, as a stretch (see core/DistinctWords.h); tests lower it.
   // No shuffled list has thousands in a row.
   std::size_t stretch_from = 4096;
+  // Threads the job may use, its own included: with more than one, the
+  // sources are read and scanned ahead, and sorts run side by side. The
+  // result is the same byte for byte whatever the count.
+  unsigned threads = 1;
   // Whether the path "-" means the standard input, as a source, and the
   // standard output, as the result, rather than a file of that name.
   bool standard_streams = false;

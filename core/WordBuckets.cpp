@@ -180,22 +180,81 @@ void WordBuckets::Clear() {
   largest_ = 0;
 }
 
-bool WordBuckets::Cursor::SortNextBucket() {
-  if (!buckets_.tails_) return false;
-  while (bucket_ < buckets_.bucket_count_ && buckets_.tails_[bucket_].count == 0) ++bucket_;
-  if (bucket_ == buckets_.bucket_count_) return false;
-  const std::size_t b = bucket_++;
-  const Bucket& bucket = buckets_.buckets_[b];
+std::size_t WordBuckets::SortBucket(std::size_t b, SortEntry* entries) const {
   std::size_t n = 0;
-  buckets_.ForEachIn(b, [&](std::size_t c, std::size_t offset, std::string_view word) {
-    entries_[n++] =
+  ForEachIn(b, [&](std::size_t c, std::size_t offset, std::string_view word) {
+    entries[n++] =
         SortEntry{LeadingBytes(word.data(), word.size()), static_cast<std::uint32_t>((c << kOffsetBits) | offset),
                   static_cast<std::uint32_t>(word.size())};
   });
-  SortCachedEntries(entries_, entries_ + buckets_.largest_, n, BucketLookup(bucket));
-  current_ = &bucket;
+  SortCachedEntries(entries, entries + largest_, n, BucketLookup(buckets_[b]));
+  return n;
+}
+
+// Buckets sorted ahead: the `k`th bucket that holds words goes to slot
+// k % slots, once the reader has left the bucket that slot held.
+struct WordBuckets::Cursor::Ahead {
+  struct Slot {
+    explicit Slot(Workers* workers) : sorting(workers) {}
+    TaskGroup sorting;
+    std::size_t count = 0;
+  };
+  std::vector<std::size_t> filled;  // the buckets that hold words, in order
+  std::vector<std::unique_ptr<Slot>> slots;
+  std::size_t next = 0;  // of `filled`, the next to read
+  bool started = false;
+};
+
+WordBuckets::Cursor::Cursor(const WordBuckets& buckets, SortEntry* entries, Workers* workers, std::size_t slots)
+    : buckets_(buckets), entries_(entries) {
+  if (workers == nullptr || workers->threads() < 2 || slots < 2) return;
+  ahead_ = std::make_unique<Ahead>();
+  for (std::size_t s = 0; s < slots; ++s) ahead_->slots.push_back(std::make_unique<Ahead::Slot>(workers));
+}
+
+// The slots' tasks end before the entries they write can go.
+WordBuckets::Cursor::~Cursor() = default;
+
+void WordBuckets::Cursor::SortAhead(std::size_t k) {
+  if (k >= ahead_->filled.size()) return;
+  const std::size_t s = k % ahead_->slots.size();
+  Ahead::Slot& slot = *ahead_->slots[s];
+  SortEntry* entries = entries_ + s * 2 * buckets_.largest_;
+  const std::size_t b = ahead_->filled[k];
+  const WordBuckets& buckets = buckets_;
+  slot.sorting.Run([&buckets, &slot, entries, b] { slot.count = buckets.SortBucket(b, entries); });
+}
+
+bool WordBuckets::Cursor::SortNextBucket() {
+  if (!buckets_.tails_) return false;
+  if (ahead_) {
+    if (!ahead_->started) {
+      ahead_->started = true;
+      for (std::size_t b = 0; b < buckets_.bucket_count_; ++b) {
+        if (buckets_.tails_[b].count != 0) ahead_->filled.push_back(b);
+      }
+      for (std::size_t k = 0; k + 1 < ahead_->slots.size(); ++k) SortAhead(k);
+    }
+    const std::size_t k = ahead_->next;
+    if (k == ahead_->filled.size()) return false;
+    ++ahead_->next;
+    // The slot read before this one is free again.
+    SortAhead(k + ahead_->slots.size() - 1);
+    const std::size_t s = k % ahead_->slots.size();
+    ahead_->slots[s]->sorting.Wait();
+    current_ = &buckets_.buckets_[ahead_->filled[k]];
+    current_entries_ = entries_ + s * 2 * buckets_.largest_;
+    next_ = 0;
+    count_ = ahead_->slots[s]->count;
+    return true;
+  }
+  while (bucket_ < buckets_.bucket_count_ && buckets_.tails_[bucket_].count == 0) ++bucket_;
+  if (bucket_ == buckets_.bucket_count_) return false;
+  const std::size_t b = bucket_++;
+  current_ = &buckets_.buckets_[b];
+  current_entries_ = entries_;
   next_ = 0;
-  count_ = n;
+  count_ = buckets_.SortBucket(b, entries_);
   return true;
 }
 
@@ -204,10 +263,10 @@ bool WordBuckets::Cursor::Next() {
   for (;;) {
     if (next_ == count_ && !SortNextBucket()) return false;
     if (next_ + kAhead < count_) {
-      const std::uint32_t pos = entries_[next_ + kAhead].pos;
+      const std::uint32_t pos = current_entries_[next_ + kAhead].pos;
       Prefetch(current_->chunks[pos >> kOffsetBits].data + (pos & (kMaxChunkSize - 1)));
     }
-    const std::string_view word = WordAt(*current_, entries_[next_++].pos);
+    const std::string_view word = WordAt(*current_, current_entries_[next_++].pos);
     // Repeats lie side by side now; keep the first.
     if (has_word_ && SameWord(word, word_)) continue;
     word_ = word;

@@ -30,6 +30,7 @@
 
 #include "core/WordRecord.h"
 #include "core/WordSort.h"
+#include "core/Workers.h"
 
 namespace lexset {
 
@@ -105,22 +106,32 @@ class WordBuckets {
   void Clear();
 
   // The words in ascending byte order, repeats included, one at a time.
-  // `entries` must have room for twice largest() entries: a bucket's, and
-  // as many for the sort to move them to.
+  // `entries` must have room for twice largest() entries for each of
+  // `slots` buckets: a bucket's, and as many for the sort to move them to.
+  // With workers and more than one slot, the buckets after the one being
+  // read are sorted ahead on the helpers, one per spare slot.
   class Cursor {
    public:
-    Cursor(const WordBuckets& buckets, SortEntry* entries) : buckets_(buckets), entries_(entries) {}
-    // Moves to the next word; false after the last.
+    Cursor(const WordBuckets& buckets, SortEntry* entries, Workers* workers = nullptr, std::size_t slots = 1);
+    ~Cursor();
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    // Moves to the next word; false after the last. Throws std::bad_alloc
+    // if a sort on a helper could not have the little memory it needs.
     bool Next();
     std::string_view word() const { return word_; }
 
    private:
+    struct Ahead;
     // Sorts the next bucket that holds words into the entries.
     bool SortNextBucket();
-
+    // Sorts the `k`th bucket that holds words ahead, into its slot.
+    void SortAhead(std::size_t k);
     const WordBuckets& buckets_;
     SortEntry* entries_;
-    std::size_t bucket_ = 0;  // the next bucket to sort
+    const SortEntry* current_entries_ = nullptr;
+    std::unique_ptr<Ahead> ahead_;  // with workers and spare slots
+    std::size_t bucket_ = 0;        // the next bucket to sort
     const Bucket* current_ = nullptr;
     std::size_t next_ = 0;
     std::size_t count_ = 0;
@@ -165,6 +176,9 @@ class WordBuckets {
   void MakeRoomInList(std::vector<T>& list);
 
   class BucketLookup;
+  // Puts the entries of bucket `b` into `entries` and sorts them, with
+  // as many again as scratch room; returns how many.
+  std::size_t SortBucket(std::size_t b, SortEntry* entries) const;
   // The word at `pos`: chunk index, then offset.
   static std::string_view WordAt(const Bucket& bucket, std::uint32_t pos);
   // The bytes of chunk `c` of bucket `b` in use.

@@ -186,10 +186,19 @@ void WordSet::Sort() {
   if (is_sorted_) return;
   is_sorted_ = true;
   if (mode_ == Mode::kHashing) {
-    hashed_.Sort();
+    hashed_.Sort(workers_);
   } else if (mode_ == Mode::kAppending) {
-    bucket_entries_.reset(new SortEntry[2 * buckets_.largest()]);
-    bucket_entries_size_ = 2 * buckets_.largest();
+    // The limit kept room for one bucket's entries; buckets are sorted
+    // ahead on the helpers only in what room is left beside that.
+    const std::size_t per_slot = 2 * buckets_.largest();
+    bucket_slots_ = 1;
+    if (workers_ != nullptr && workers_->threads() > 1 && per_slot != 0) {
+      const std::size_t used = AddBytes(MemoryUsed(), per_slot * sizeof(SortEntry));
+      const std::size_t spare = used < limit_ ? (limit_ - used) / (per_slot * sizeof(SortEntry)) : 0;
+      bucket_slots_ += std::min<std::size_t>(spare, 2 * std::size_t{workers_->threads()});
+    }
+    bucket_entries_.reset(new SortEntry[per_slot * bucket_slots_]);
+    bucket_entries_size_ = per_slot * bucket_slots_;
   }
 }
 
@@ -199,6 +208,7 @@ void WordSet::Clear() {
   buckets_.Clear();
   bucket_entries_.reset();
   bucket_entries_size_ = 0;
+  bucket_slots_ = 1;
   count_ = 0;
   words_allowed_ = 0;
   replan_from_ = 0;

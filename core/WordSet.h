@@ -31,6 +31,7 @@
 #include "core/OrderedText.h"
 #include "core/WordBuckets.h"
 #include "core/WordSort.h"
+#include "core/Workers.h"
 
 namespace lexset {
 
@@ -107,7 +108,7 @@ class WordSet {
         : set_(set),
           ordered_cursor_(set.ordered_),
           hashed_cursor_(set.hashed_),
-          bucket_cursor_(set.buckets_, set.bucket_entries_.get()) {}
+          bucket_cursor_(set.buckets_, set.bucket_entries_.get(), set.workers_, set.bucket_slots_) {}
     // Moves to the next word; false after the last.
     bool Next() {
       switch (set_.mode_) {
@@ -133,6 +134,10 @@ class WordSet {
     WordBuckets::Cursor bucket_cursor_;
     std::string_view word_;
   };
+
+  // Lets the sorts use the workers' helpers, where there are any; the
+  // words come out the same either way.
+  void set_workers(Workers* workers) { workers_ = workers; }
 
   // Empties the set and frees its memory; the limit stays.
   void Clear();
@@ -195,6 +200,8 @@ class WordSet {
   // which the cursor sorts into.
   std::unique_ptr<SortEntry[]> bucket_entries_;
   std::size_t bucket_entries_size_ = 0;
+  std::size_t bucket_slots_ = 1;  // buckets whose entries fit, sorted ahead
+  Workers* workers_ = nullptr;
 };
 
 }  // namespace lexset

@@ -89,6 +89,36 @@ bool WriteAll(int fd, const char* data, std::size_t size, std::string* error) {
   return true;
 }
 
+// Sends the new file to disk as it grows (core/WriteBehind.h). Where the
+// system cannot be asked (not Linux, a file system without it, a filter on
+// system calls), it is not asked again: the flush at the end is what makes
+// the file durable. Any other failure is the file's own and fails the job,
+// since a write error reported here is not reported again by that flush.
+bool SendWrittenToDisk(int fd, WriteBehind* plan, std::string* error) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  for (;;) {
+    WriteBehind::Range range;
+    unsigned flags = SYNC_FILE_RANGE_WRITE;
+    if (!plan->NextToSend(&range)) {
+      if (!plan->NextToWaitFor(&range)) return true;
+      flags = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    }
+    if (sync_file_range(fd, static_cast<off_t>(range.offset), static_cast<off_t>(range.size), flags) == 0) continue;
+    if (errno == ENOSYS || errno == EINVAL || errno == ESPIPE || errno == EPERM || errno == EOPNOTSUPP) {
+      plan->Stop();
+      return true;
+    }
+    *error = SystemReason(errno);
+    return false;
+  }
+#else
+  (void)fd;
+  (void)error;
+  plan->Stop();
+  return true;
+#endif
+}
+
 // Opens `folder` (as ReplacementFile::folder() gives it) to name files in it.
 // Returns the descriptor, or -1 with errno set.
 int OpenFolder(const std::string& folder) {
@@ -220,6 +250,7 @@ bool ReplacementFile::Create(const std::string& target) {
   close(folder_fd);
   if (fd < 0) return false;
   handle_ = fd;
+  write_behind_.Restart();
   // Held while the file is in use, so that no other run takes it for one
   // left behind.
   flock(fd, LOCK_EX | LOCK_NB);
@@ -240,7 +271,9 @@ bool ReplacementFile::Create(const std::string& target) {
 }
 
 bool ReplacementFile::Write(const char* data, std::size_t size) {
-  return WriteAll(static_cast<int>(handle_), data, size, &error_);
+  if (!WriteAll(static_cast<int>(handle_), data, size, &error_)) return false;
+  write_behind_.Wrote(size);
+  return SendWrittenToDisk(static_cast<int>(handle_), &write_behind_, &error_);
 }
 
 std::unique_ptr<RunFile> ReplacementFile::TakeWritten() {
@@ -273,6 +306,7 @@ std::unique_ptr<RunFile> ReplacementFile::TakeWritten() {
   close(folder_fd);
   if (fd < 0) return nullptr;
   handle_ = fd;
+  write_behind_.Restart();
   flock(fd, LOCK_EX | LOCK_NB);
   if (fchmod(fd, written.st_mode & 07777) != 0 ||
       ((written.st_uid != geteuid() || written.st_gid != getegid()) && fchown(fd, written.st_uid, written.st_gid) != 0)) {

@@ -302,6 +302,35 @@ TEST(PosixFileTest, FilesOfGigabytes) {
   EXPECT_EQ(folder.List(), (Names{"first.txt", "second.txt"}));
 }
 
+TEST(PosixFileTest, ResultSentToDiskAsItIsWritten) {
+  // 44 MiB of result, more than the most left unwritten while it is sent
+  // to disk a step at a time (core/WriteBehind.h): in order, so it goes
+  // straight to the result file, which is handed back for the last word
+  // and written again. Beside the source on disk, and on a RAM disk, whose
+  // file system has nothing to send.
+  ScratchFolder folder;
+  std::string source, expected = "a\r\n";
+  char word[16];
+  for (int i = 0; i < 4200000; ++i) {
+    std::snprintf(word, sizeof word, "w%08d", i);
+    (source += word) += '\n';
+    (expected += word) += "\r\n";
+  }
+  source += "a\n";
+  WriteFile(folder.Path("source.txt"), source);
+  const std::filesystem::path ram_disk = "/dev/shm/" + folder.path().filename().string();
+  std::vector<std::string> results = {folder.Path("result.txt")};
+  if (std::filesystem::create_directory(ram_disk)) results.push_back((ram_disk / "result.txt").string());
+  for (const std::string& result : results) {
+    SCOPED_TRACE(result);
+    const JobOutcome outcome = TidyWordList(folder.Path("source.txt"), result);
+    EXPECT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+    EXPECT_TRUE(ReadFile(result) == expected);
+  }
+  std::filesystem::remove_all(ram_disk);
+  EXPECT_EQ(folder.List(), (Names{"result.txt", "source.txt"}));
+}
+
 TEST(PosixFileTest, FewFilesOpenAtATime) {
   // Under a limit of 100 open files: 300 sources into one result, and one
   // source whose words go to hundreds of run files.

@@ -109,8 +109,10 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
       const std::size_t limit = kLimits[l];
       MemoryRunStorage storage;
       // Every other time the set gives up hashing early and spills buckets,
-      // and every third a few words in order make a stretch.
+      // and every third a few words in order make a stretch; the job reads
+      // ahead and sorts on helpers for every other input.
       JobOptions options;
+      options.threads = 1 + static_cast<unsigned>(i % 2) * 2;
       if ((i + l) % 2 == 0) options.give_up_hashing_from = 64;
       if ((i + l) % 3 == 0) options.stretch_from = 1 + gen.Below(50);
       const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), options, gen.Below(2) == 0);

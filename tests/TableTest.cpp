@@ -119,6 +119,15 @@ TEST_P(TableTest, OneByteReadsAndSmallBlocks) {
   EXPECT_EQ(TidyInMemory(row.source, options, 1), row.result);
 }
 
+TEST_P(TableTest, ThreeThreads) {
+  // Read ahead on a thread of its own, in blocks of a few words.
+  const Row& row = GetParam();
+  JobOptions options;
+  options.read_block_size = 16;
+  options.threads = 3;
+  EXPECT_EQ(TidyInMemory(row.source, options), row.result);
+}
+
 TEST_P(TableTest, ReferenceAgrees) {
   const Row& row = GetParam();
   EXPECT_EQ(ReferenceTidy(row.source), row.result);

@@ -120,6 +120,15 @@ if [[ $largest == *5 ]]; then
 else
   fail "--memory-limit too large names no largest count: $(cat stderr)"
 fi
+# --threads takes 1 to 256; the result is the same whatever the count.
+for threads in x 0 -2 ''; do
+  row 1 "--threads 的线程数不对：“$threads”" r.txt none --threads "$threads" a.txt r.txt
+done
+row 1 '--threads 的线程数太大：“257”，最多为 256' r.txt none --threads 257 a.txt r.txt
+row 1 '--threads 后面缺少线程数' r.txt none a.txt r.txt --threads
+for threads in 1 3 256; do
+  row 0 '处理完毕。' r.txt 'A\r\na\r\nb\r\n' --threads "$threads" a.txt r.txt
+done
 row 1 '--frobnicate' r.txt none --frobnicate a.txt r.txt
 row 1 '标准输入' r.txt none - - r.txt
 # Other problems: status 2, and the files as they were.
@@ -132,6 +141,9 @@ i=0
 many=''
 while [ $i -lt 3000 ]; do many="$many w$((i * 7919 % 3001)) x$i"; i=$((i + 1)); done
 STDIN=$many row 0 'runs=[1-9]' r.txt - --memory-limit 20000 --stats - r.txt
+one_thread=$(od -An -c r.txt)
+STDIN=$many row 0 'runs=[1-9]' r.txt - --memory-limit 20000 --stats --threads 3 - r.txt
+[ "$(od -An -c r.txt)" = "$one_thread" ] || fail "--threads 3 gave another result than one thread"
 
 # Help and version go to the standard output; "/?" and "-h" ask for help
 # as "--help" does.

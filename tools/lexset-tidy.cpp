@@ -11,6 +11,7 @@
 // other problem.
 //
 //===----------------------------------------------------------------------===//
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "core/JobMessages.h"
+#include "core/SystemThreads.h"
 #include "core/TidyJob.h"
 #include "res/Version.h"
 #include "tools/ConsoleText.h"
@@ -42,6 +44,8 @@ constexpr char kHelp[] =
     "选项：\r\n"
     "  --memory-limit 字节数  字符串在内存中最多占用的字节数，超出时先写入临时文件\r\n"
     "                         （默认由程序按内存大小决定）\r\n"
+    "  --threads 线程数       最多同时使用的线程数，1 到 256（默认为处理器个数）；\r\n"
+    "                         结果与线程数无关\r\n"
     "  --stats                另外输出临时文件的统计数字\r\n"
     "  --quiet                不显示进度和“处理完毕。”，只报告问题\r\n"
     "  --help、-h、/?         显示本说明\r\n"
@@ -73,26 +77,40 @@ lexset::MessageText Quoting(const char* words, const std::string& named, const s
   return text;
 }
 
-// A count of bytes as written by the user: decimal digits only, not 0, and
-// no more than this program can hold (4 GiB less a byte in the 32-bit
-// program). Returns the usage error's text, or an empty one.
-lexset::MessageText ParseByteCount(const std::string& text, std::size_t* count) {
-  constexpr std::uint64_t kLargest = std::numeric_limits<std::size_t>::max();
+// A count as written by the user: decimal digits only, not 0, and no more
+// than `largest`. Returns the usage error's text, or an empty one.
+lexset::MessageText ParseCount(const char* option, const char* unit, const std::string& text, std::uint64_t largest,
+                               std::uint64_t* count) {
+  const std::string wrong = std::string(option) + " 的" + unit + "不对：";
   std::uint64_t value = 0;
   bool too_large = false;
   for (const char c : text) {
-    if (c < '0' || c > '9') return Quoting("--memory-limit 的字节数不对：", text, "，应为正整数");
+    if (c < '0' || c > '9') return Quoting(wrong.c_str(), text, "，应为正整数");
     const unsigned digit = static_cast<unsigned>(c - '0');
-    too_large = too_large || value > (kLargest - digit) / 10;
+    too_large = too_large || value > (largest - digit) / 10;
     if (!too_large) value = value * 10 + digit;
   }
-  if (text.empty() || value == 0) return Quoting("--memory-limit 的字节数不对：", text, "，应为正整数");
+  if (text.empty() || value == 0) return Quoting(wrong.c_str(), text, "，应为正整数");
   if (too_large) {
-    return Quoting("--memory-limit 的字节数太大：", text, "，最多为 " + std::to_string(kLargest));
+    const std::string large = std::string(option) + " 的" + unit + "太大：";
+    return Quoting(large.c_str(), text, "，最多为 " + std::to_string(largest));
   }
-  *count = static_cast<std::size_t>(value);
+  *count = value;
   return {};
 }
+
+// A count of bytes: no more than this program can hold (4 GiB less a byte
+// in the 32-bit program).
+lexset::MessageText ParseByteCount(const std::string& text, std::size_t* count) {
+  std::uint64_t value = 0;
+  lexset::MessageText problem =
+      ParseCount("--memory-limit", "字节数", text, std::numeric_limits<std::size_t>::max(), &value);
+  if (problem.text.empty()) *count = static_cast<std::size_t>(value);
+  return problem;
+}
+
+// More threads than this only wait for each other.
+constexpr unsigned kMostThreads = 256;
 
 int ExitStatus(lexset::JobStatus status) {
   switch (status) {
@@ -115,6 +133,7 @@ int main(int argc, char** argv) {
 #endif
   lexset::JobOptions options;
   options.standard_streams = true;
+  options.threads = std::min(lexset::ProcessorCount(), kMostThreads);
   lexset::SpillStats stats;
   bool print_stats = false;
   bool quiet = false;
@@ -138,6 +157,12 @@ int main(int argc, char** argv) {
       if (arg + 1 >= argc) return UsageError("--memory-limit 后面缺少字节数");
       const lexset::MessageText problem = ParseByteCount(argv[++arg], &options.memory_limit);
       if (!problem.text.empty()) return UsageError(problem);
+    } else if (text == "--threads") {
+      if (arg + 1 >= argc) return UsageError("--threads 后面缺少线程数");
+      std::uint64_t threads = 0;
+      const lexset::MessageText problem = ParseCount("--threads", "线程数", argv[++arg], kMostThreads, &threads);
+      if (!problem.text.empty()) return UsageError(problem);
+      options.threads = static_cast<unsigned>(threads);
     } else if (text == "--stats") {
       print_stats = true;
       options.stats = &stats;
