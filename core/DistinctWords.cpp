@@ -75,7 +75,8 @@ const std::string& DistinctWords::run_error() const {
 bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
   while (count > 0) {
     if (stretch_ != Stretch::kNone) {
-      const std::size_t taken = ExtendStretch(words, count);
+      const std::size_t taken =
+          stretch_ == Stretch::kMerging ? ExtendMerge(words, count) : ExtendStretch(words, count);
       if (stretch_out_ == nullptr) return false;
       words += taken;
       count -= taken;
@@ -136,11 +137,50 @@ void DistinctWords::FollowOrder(const std::string_view* words, std::size_t count
   if (has_last_) last_.assign(words[count - 1]);
 }
 
+bool DistinctWords::MergesWithResult() const {
+  // Only where the merge may be the last one: with nothing else to merge,
+  // it leaves the result whole. Otherwise it costs the result's words read
+  // and written once more: where the sources' size is known, the rest of
+  // them must be no larger than half as much again as the result's stretch
+  // (a third piece, or more, would come after).
+  if (!result_has_prefix_ || merged_ || !runs_->empty() || !(set_.empty() || set_.in_order())) return false;
+  if (progress_ == nullptr || progress_->total_bytes() == 0 || result_stretch_bytes_ == 0) return true;
+  const std::uint64_t left = progress_->total_bytes() - std::min(progress_->total_bytes(), progress_->bytes_read());
+  return left <= result_stretch_bytes_ + result_stretch_bytes_ / 2;
+}
+
+bool DistinctWords::StartMerge() {
+  std::unique_ptr<RunFile> earlier = result_.TakeBack();
+  LineWriter* out = earlier != nullptr ? result_.Lines() : nullptr;
+  if (out == nullptr) return false;
+  merge_ = std::make_unique<StretchMerge>(std::move(earlier), runs_->ReadBufferSize(1), *out);
+  stretch_ = Stretch::kMerging;
+  result_has_prefix_ = false;
+  merged_ = true;
+  ++stats_.stretches;
+  if (!merge_->Start()) {
+    runs_->set_error(merge_->read_error());
+    return false;
+  }
+  // The set's words came in order just before: they begin the stretch.
+  set_.Sort();
+  const bool put = set_.ForEachSorted([this](std::string_view word) { return merge_->Put(word); });
+  set_.Clear();
+  if (!put) {
+    if (merge_->read_failed()) runs_->set_error(merge_->read_error());
+    return false;
+  }
+  stretch_out_ = out;
+  return true;
+}
+
 bool DistinctWords::StartStretch() {
+  if (MergesWithResult()) return StartMerge();
   // The result takes one stretch, if it can take its words back for the
   // end, where anything else is merged with them.
   const bool to_result = !result_used_ && result_.CanTakeBack();
   if (to_result) {
+    if (progress_ != nullptr) result_stretch_from_ = progress_->bytes_read();
     stretch_out_ = result_.Lines();
     if (stretch_out_ == nullptr) return false;
     stretch_ = Stretch::kInResult;
@@ -181,12 +221,41 @@ std::size_t DistinctWords::ExtendStretch(const std::string_view* words, std::siz
   return i;
 }
 
+std::size_t DistinctWords::ExtendMerge(const std::string_view* words, std::size_t count) {
+  std::string_view last = last_;
+  std::size_t i = 0;
+  for (; i < count; ++i) {
+    const int order = CompareWords(words[i], last);
+    if (order < 0) break;
+    if (order == 0) continue;
+    if (!merge_->Put(words[i])) {
+      if (merge_->read_failed()) runs_->set_error(merge_->read_error());
+      stretch_out_ = nullptr;
+      return i;
+    }
+    last = words[i];
+  }
+  if (last.data() != last_.data()) last_.assign(last);
+  return i;
+}
+
 bool DistinctWords::EndStretch() {
   const Stretch ended = stretch_;
   stretch_ = Stretch::kNone;
   stretch_out_ = nullptr;
   in_order_ = 0;
+  if (ended == Stretch::kMerging) {
+    // The earlier words left follow; the result holds one stretch again.
+    std::unique_ptr<StretchMerge> merge = std::move(merge_);
+    if (!merge->Finish()) {
+      if (merge->read_failed()) runs_->set_error(merge->read_error());
+      return false;
+    }
+    result_has_prefix_ = true;
+    return true;
+  }
   if (ended == Stretch::kInResult) {
+    if (progress_ != nullptr) result_stretch_bytes_ = progress_->bytes_read() - result_stretch_from_;
     result_has_prefix_ = true;
     return true;
   }
@@ -234,7 +303,11 @@ DistinctWords::Written DistinctWords::Finish() {
   const bool has_runs = runs_ && !runs_->empty();
   // A stretch in the result that nothing came after is the whole result.
   if (stretch_ == Stretch::kInResult && set_.empty() && !has_runs) return Written::kDone;
-  if (stretch_ != Stretch::kNone && !EndStretch()) return Written::kRunFailed;
+  if (stretch_ != Stretch::kNone && !EndStretch()) {
+    return run_error().empty() ? Written::kOutputFailed : Written::kRunFailed;
+  }
+  // A stretch merged as it came, with nothing after it, is the whole result.
+  if (result_has_prefix_ && set_.empty() && (!runs_ || runs_->empty())) return Written::kDone;
   if (progress_ != nullptr) {
     const bool merges = (runs_ && !runs_->empty()) || result_has_prefix_;
     progress_->Enter(merges ? ProgressTracker::Stage::kSorting : ProgressTracker::Stage::kWriting);
@@ -252,7 +325,7 @@ DistinctWords::Written DistinctWords::Finish() {
   std::vector<MergeInput*> more;
   std::unique_ptr<RunInput> taken_back;
   if (prefix) {
-    taken_back = std::make_unique<RunInput>(*prefix, runs_->ReadBufferSize());
+    taken_back = std::make_unique<RunInput>(*prefix, runs_->ReadBufferSize(runs_->size() + 2));
     more.push_back(taken_back.get());
   }
   SetInput set(set_);

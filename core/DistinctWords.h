@@ -6,7 +6,9 @@
 //    stretch of words in ascending order is never hashed or sorted: it is
 //    written out as it comes, straight to the result while nothing has come
 //    before it, to a run file otherwise, and merged with the rest at the
-//    end. A stretch counts once its words have kept in order for
+//    end. The second stretch, while nothing but the first came before it,
+//    is merged with the first as it comes (core/StretchMerge.h): a list of
+//    two pieces is then read back and written once, not twice. A stretch counts once its words have kept in order for
 //    `stretch_from` words in a row (far more than a shuffled list ever
 //    does; see JobOptions); the words before that went to the set. A
 //    stretch that ends before it fills a write buffer hands its words back
@@ -32,6 +34,7 @@
 #include "core/LineWriter.h"
 #include "core/RunFiles.h"
 #include "core/RunStorage.h"
+#include "core/StretchMerge.h"
 #include "core/WordSet.h"
 
 namespace lexset {
@@ -84,8 +87,14 @@ class DistinctWords {
   // Starts a stretch with the words in order so far: the set's, if it is
   // in order, which move out of it.
   bool StartStretch();
+  // Whether the stretch starting now is merged with the result's one.
+  bool MergesWithResult() const;
+  // Starts merging with the result's stretch; false on failure.
+  bool StartMerge();
   // Writes words while they keep the stretch's order; returns how many.
   std::size_t ExtendStretch(const std::string_view* words, std::size_t count);
+  // The same, merged with the result's stretch.
+  std::size_t ExtendMerge(const std::string_view* words, std::size_t count);
   // Ends the stretch: it becomes a run, or its words go back to the set.
   bool EndStretch();
 
@@ -106,9 +115,10 @@ class DistinctWords {
   std::string last_;
   bool has_last_ = false;
 
-  // The stretch being written, if any: to the result, or through a sink
-  // that makes its run file once the writer's buffer is full.
-  enum class Stretch { kNone, kInResult, kInRun };
+  // The stretch being written, if any: to the result, merged with the
+  // result's stretch, or through a sink that makes its run file once the
+  // writer's buffer is full.
+  enum class Stretch { kNone, kInResult, kMerging, kInRun };
   Stretch stretch_ = Stretch::kNone;
   LineWriter* stretch_out_ = nullptr;
   std::unique_ptr<StretchSink> stretch_sink_;
@@ -117,6 +127,14 @@ class DistinctWords {
   bool result_has_prefix_ = false;
   // A stretch has gone to the result: no later one may.
   bool result_used_ = false;
+  std::unique_ptr<StretchMerge> merge_;
+  // A stretch has been merged with the result's: no later one is, since
+  // each would read and write again all that came before.
+  bool merged_ = false;
+  // Source bytes read when the result's stretch began, and that it took;
+  // 0 where the bytes read are not counted.
+  std::uint64_t result_stretch_from_ = 0;
+  std::uint64_t result_stretch_bytes_ = 0;
 };
 
 }  // namespace lexset

@@ -40,9 +40,11 @@ class ScratchStorage final : public RunStorage {
     return nullptr;
   }
   const std::string& error() const override { return error_; }
+  std::size_t OpenAtOnce() const override { return open_at_once_; }
 
  private:
   std::string folder_;
+  std::size_t open_at_once_ = RunFilesOpenAtOnce();
   std::string error_;
 };
 

@@ -109,6 +109,10 @@ bool PathExists(const std::string& path);
 // The system's folder for temporary files, with its last separator.
 std::string TemporaryFolder();
 
+// How many run files a job may hold open at once: a share of what the
+// system lets the program open, with room left for the rest of its files.
+std::size_t RunFilesOpenAtOnce();
+
 // A temporary file for intermediate data, written and then read back. The
 // system removes it when it is closed, also if the program is killed; on
 // Windows it is a hidden file of the program's own name until then, on POSIX

@@ -46,6 +46,10 @@ class ProgressTracker {
   }
 
   bool active() const { return progress_ != nullptr; }
+  // Bytes of the sources read so far, where they are counted, and in all;
+  // 0 where not known.
+  std::uint64_t bytes_read() const { return report_.bytes_read; }
+  std::uint64_t total_bytes() const { return report_.total_bytes; }
   void Read(std::uint64_t bytes) {
     report_.bytes_read += bytes;
     Tell();

@@ -6,13 +6,22 @@
 namespace lexset {
 
 RunFiles::RunFiles(RunStorage& storage, std::size_t memory_limit, SpillStats& stats, ProgressTracker* progress)
-    : storage_(storage), memory_limit_(memory_limit), stats_(stats), progress_(progress) {}
+    : storage_(storage), memory_limit_(memory_limit), stats_(stats), progress_(progress) {
+  // The buffers of a merge take at most a quarter of the limit, but a few
+  // dozen runs are always allowed, as they always were.
+  const std::size_t by_memory = memory_limit / (4 * kLeastReadBuffer);
+  max_open_ = std::min(storage.OpenAtOnce(), std::max(by_memory, RunStorage::kDefaultOpenAtOnce));
+  max_open_ = std::max<std::size_t>(max_open_, 4);
+}
 RunFiles::~RunFiles() = default;
 
-// Buffers take a small share of the limit, within bounds.
-std::size_t RunFiles::ReadBufferSize() const {
-  const std::size_t share = memory_limit_ / (4 * (kMaxOpen + 1));
-  return std::clamp<std::size_t>(share, 4096, 1024 * 1024);
+// The buffers of a merge take a quarter of the limit, within bounds: a
+// megabyte at most, less where there are hundreds, since reads of a few
+// hundred kilobytes cost no more.
+std::size_t RunFiles::ReadBufferSize(std::size_t inputs) const {
+  const std::size_t shares = std::max<std::size_t>(inputs, 1) + 1;
+  const std::size_t most = std::max<std::size_t>((std::size_t{64} << 20) / shares, 64 << 10);
+  return std::clamp<std::size_t>(memory_limit_ / (4 * shares), kLeastReadBuffer, std::min<std::size_t>(most, 1 << 20));
 }
 
 std::size_t RunFiles::WriteBufferSize() const { return std::clamp<std::size_t>(memory_limit_ / 16, 4096, 1024 * 1024); }
@@ -33,14 +42,14 @@ bool RunFiles::Keep(std::unique_ptr<RunFile> file, std::uint64_t bytes) {
   ++stats_.runs_written;
   stats_.bytes_written += bytes;
   stats_.peak_run_bytes = std::max(stats_.peak_run_bytes, bytes_);
-  return runs_.size() < kMaxOpen || MergeSmallest(kEarlyMergeWidth);
+  return runs_.size() < max_open_ || MergeSmallest(std::min(runs_.size(), std::max(kEarlyMergeWidth, max_open_ / 4)));
 }
 
 bool RunFiles::MakeRoomFor(std::size_t others) {
   // No more merging than needed: the first merge may take fewer than it
   // could.
-  while (runs_.size() + others > kMaxOpen) {
-    const std::size_t excess = runs_.size() + others - kMaxOpen;
+  while (runs_.size() + others > max_open_) {
+    const std::size_t excess = runs_.size() + others - max_open_;
     if (!MergeSmallest(std::min(runs_.size(), excess + 1))) return false;
   }
   return true;
@@ -77,8 +86,9 @@ MergeResult RunFiles::MergeInto(const std::vector<MergeInput*>& more, LineWriter
 MergeResult RunFiles::Merge(std::size_t width, const std::vector<MergeInput*>& more, LineWriter& out) {
   std::vector<std::unique_ptr<RunInput>> readers;
   std::vector<MergeInput*> inputs;
+  const std::size_t buffer_size = ReadBufferSize(width + more.size());
   for (std::size_t i = 0; i < width; ++i) {
-    readers.push_back(std::make_unique<RunInput>(*runs_[i].file, ReadBufferSize()));
+    readers.push_back(std::make_unique<RunInput>(*runs_[i].file, buffer_size));
     inputs.push_back(readers.back().get());
   }
   inputs.insert(inputs.end(), more.begin(), more.end());

@@ -2,11 +2,13 @@
 //
 // The runs a job has written, each a file of words in ascending order, one
 // per line: words that did not fit the memory limit, and stretches of
-// words that came in order. They wait for the last merge. At most kMaxOpen
-// are open at a time, since a system lets a program hold only so many
-// files open: when there would be more, the kEarlyMergeWidth smallest are
-// merged into one as they come, so that the bytes read and written again
-// are as few as they can be.
+// words that came in order. They wait for the last merge, which takes them
+// all at once where it can: a byte rewritten by an earlier merge is a byte
+// read and written twice more. As many are open at a time as the storage
+// allows (a system lets a program hold only so many files open) and as the
+// limit leaves room for a read buffer each: when there would be more, the
+// smallest quarter of them are merged into one as they come, so that the
+// bytes read and written again are as few as they can be.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -52,8 +54,10 @@ class CountingSink final : public ByteSink {
 
 class RunFiles {
  public:
-  static constexpr std::size_t kMaxOpen = 64;
+  // Runs merged at once before the last merge, at least.
   static constexpr std::size_t kEarlyMergeWidth = 16;
+  // Bytes of read buffer each run of a merge has at least.
+  static constexpr std::size_t kLeastReadBuffer = 4096;
 
   // Buffers take a small share of `memory_limit`. `progress`, if not null,
   // hears of runs and merges.
@@ -88,7 +92,10 @@ class RunFiles {
 
   bool empty() const { return runs_.empty(); }
   std::size_t size() const { return runs_.size(); }
-  std::size_t ReadBufferSize() const;
+  // How many runs may be open at once.
+  std::size_t max_open() const { return max_open_; }
+  // A read buffer of one of `inputs` read side by side.
+  std::size_t ReadBufferSize(std::size_t inputs) const;
   std::size_t WriteBufferSize() const;
 
   const std::string& error() const { return error_; }
@@ -110,6 +117,7 @@ class RunFiles {
   std::size_t memory_limit_;
   SpillStats& stats_;
   ProgressTracker* progress_;
+  std::size_t max_open_;
   std::vector<Run> runs_;
   std::uint64_t bytes_ = 0;  // in the runs kept
   std::string error_;

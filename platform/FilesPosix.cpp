@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -366,6 +367,17 @@ bool StandardOutput::Write(const char* data, std::size_t size) { return WriteAll
 bool PathExists(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0 || (errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG);
+}
+
+std::size_t RunFilesOpenAtOnce() {
+  // Half the soft limit: the sources, the result, a taken-back result and
+  // whatever else the program holds need the rest.
+  constexpr rlim_t kFew = 64;
+  constexpr rlim_t kMany = 4096;
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kFew;
+  const rlim_t half = limit.rlim_cur / 2;
+  return static_cast<std::size_t>(half < 16 ? 16 : half > kMany ? kMany : half);
 }
 
 std::string TemporaryFolder() {

@@ -402,6 +402,10 @@ bool PathExists(const std::string& path) {
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
 }
 
+// Run files are handles of the system's own, not of the C runtime, whose
+// table holds a few hundred: thousands are no burden.
+std::size_t RunFilesOpenAtOnce() { return 1024; }
+
 std::string TemporaryFolder() {
   char folder[MAX_PATH + 1];
   const DWORD size = GetTempPathA(sizeof folder, folder);

@@ -39,13 +39,18 @@ class MemorySource : public ByteSource {
   std::size_t offset_ = 0;
 };
 
-// Bytes written once, to be read back.
+// Bytes written once, to be read back; reads fail after `fail_after` bytes.
 class MemoryReadBack final : public RunFile {
  public:
-  explicit MemoryReadBack(std::string bytes) : bytes_(std::move(bytes)), source_(bytes_) {}
+  explicit MemoryReadBack(std::string bytes, std::size_t fail_after = std::numeric_limits<std::size_t>::max())
+      : bytes_(std::move(bytes)), source_(bytes_, std::numeric_limits<std::size_t>::max(), fail_after) {}
   bool Write(const char*, std::size_t) override { return false; }
   bool Rewind() override { return true; }
-  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override { return source_.Read(buffer, capacity); }
+  std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
+    const std::ptrdiff_t got = source_.Read(buffer, capacity);
+    if (got < 0) error_ = "the test's result cannot be read back";
+    return got;
+  }
   const std::string& error() const override { return error_; }
 
  private:
@@ -71,10 +76,11 @@ class MemorySink : public ByteSink {
   std::unique_ptr<RunFile> TakeWritten() override {
     if (!takes_back_) return nullptr;
     ++taken_back;
-    return std::make_unique<MemoryReadBack>(std::move(bytes_));
+    return std::make_unique<MemoryReadBack>(std::move(bytes_), read_back_fails_after);
   }
   const std::string& bytes() const { return bytes_; }
   int taken_back = 0;
+  std::size_t read_back_fails_after = std::numeric_limits<std::size_t>::max();
 
  private:
   std::size_t fail_after_;
@@ -92,6 +98,9 @@ class MemoryRunStorage : public RunStorage {
   std::unique_ptr<RunFile> Create() override;
   const std::string& error() const override { return error_; }
 
+  std::size_t OpenAtOnce() const override { return open_at_once; }
+
+  std::size_t open_at_once = kDefaultOpenAtOnce;
   std::size_t files_allowed = std::numeric_limits<std::size_t>::max();
   std::size_t bytes_allowed = std::numeric_limits<std::size_t>::max();
   std::size_t reads_allowed = std::numeric_limits<std::size_t>::max();

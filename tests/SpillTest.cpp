@@ -156,7 +156,7 @@ TEST(SpillTest, ManyRunsMergeInPasses) {
   ASSERT_EQ(spilled.status, JobStatus::kCompleted);
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   // More runs than can be open at once: some are merged before the last merge.
-  EXPECT_GT(spilled.stats.runs_written, RunFiles::kMaxOpen);
+  EXPECT_GT(spilled.stats.runs_written, RunStorage::kDefaultOpenAtOnce);
   EXPECT_GT(spilled.stats.merge_passes, 0u);
   EXPECT_EQ(storage.files_open, 0);
 }
@@ -171,7 +171,7 @@ TEST(SpillTest, ManyRunsFewOpenAtOnce) {
   ASSERT_EQ(spilled.status, JobStatus::kCompleted);
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   EXPECT_GT(spilled.stats.runs_written, 1000u);
-  EXPECT_LE(storage.most_files_open, static_cast<int>(RunFiles::kMaxOpen + 1));
+  EXPECT_LE(storage.most_files_open, static_cast<int>(RunStorage::kDefaultOpenAtOnce + 1));
 }
 
 TEST(SpillTest, LongWordsAlikeInManyRunsAreComparedOnce) {
@@ -195,47 +195,96 @@ TEST(SpillTest, LongWordsAlikeInManyRunsAreComparedOnce) {
   EXPECT_LE(spilled.stats.bytes_compared, 4 * input.size());
 }
 
-// Run files that count what is written and keep none of it, to read back
-// empty: runs of gigabytes at no cost.
-class CountingRunStorage final : public RunStorage {
+// Distinct words in order dealt into `k` pieces, word i to piece i mod k,
+// the pieces one after the other: k stretches, each over the whole range.
+std::string DealtPieces(Generator& gen, std::size_t k) {
+  auto words = gen.Vocabulary("abcdefghijklmnop", 20000, 10);
+  std::sort(words.begin(), words.end());
+  std::string pieces;
+  for (std::size_t piece = 0; piece < k; ++piece) {
+    for (std::size_t i = piece; i < words.size(); i += k) pieces += words[i] + "\n";
+  }
+  return pieces;
+}
+
+// Hears nothing: with it, the job counts the bytes it reads.
+class Unheard final : public JobProgress {
  public:
-  std::unique_ptr<RunFile> Create() override { return std::make_unique<CountingRunFile>(); }
-  const std::string& error() const override { return error_; }
-
- private:
-  class CountingRunFile final : public RunFile {
-   public:
-    bool Write(const char*, std::size_t) override { return true; }
-    bool Rewind() override { return true; }
-    std::ptrdiff_t Read(char*, std::size_t) override { return 0; }
-    const std::string& error() const override { return error_; }
-
-   private:
-    std::string error_;
-  };
-  std::string error_;
+  void Update(const JobProgressReport&) override {}
 };
 
-TEST(SpillTest, RunBytesPast4GiB) {
-  // A run of 5 GiB and one of 1 GiB: the counts of a run's bytes and of all
-  // runs' hold them in the 32-bit program too. Blocks larger than the
-  // writer's buffer go to the file as they are, so nothing is copied.
-  CountingRunStorage storage;
-  SpillStats stats;
-  RunFiles runs(storage, 16 << 20, stats, nullptr);
-  const std::string lines(2 << 20, 'w');
-  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
-  for (const std::uint64_t run_bytes : {5 * kGiB, kGiB}) {
-    ASSERT_TRUE(runs.WriteRun([&](LineWriter& out) {
-      for (std::uint64_t written = 0; written < run_bytes; written += lines.size()) {
-        if (!out.PutLines(lines.data(), lines.size())) return false;
-      }
-      return true;
-    }));
+TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
+  // The result takes the first stretch back and merges the second with it
+  // as it comes, with no run file, while nothing else came before and, if
+  // the sources' size is known, no more is left than a piece or so; later
+  // stretches are runs. A result that cannot be taken back, as the
+  // standard output, keeps every stretch in a run.
+  struct Row {
+    std::size_t pieces;
+    bool takes_back;
+    bool size_known;
+    std::size_t runs;
+  };
+  const Row kRows[] = {{2, true, false, 0}, {2, false, false, 2}, {3, true, false, 1}, {8, true, false, 6},
+                       {8, false, false, 8}, {2, true, true, 0},   {3, true, true, 2},   {8, true, true, 7}};
+  Generator gen(21);
+  for (const Row& row : kRows) {
+    const std::string input = DealtPieces(gen, row.pieces);
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink(std::numeric_limits<std::size_t>::max(), row.takes_back);
+    MemoryRunStorage storage;
+    SpillStats stats;
+    Unheard unheard;
+    JobOptions options;
+    options.memory_limit = 65536;
+    options.stretch_from = 64;
+    options.read_block_size = 4096;
+    options.stats = &stats;
+    if (row.size_known) options.progress = &unheard;
+    const std::string name = std::to_string(row.pieces) + (row.takes_back ? "" : ", no taking back") +
+                             (row.size_known ? ", size known" : "");
+    ASSERT_EQ(TidyWords({&source}, sink, options, &storage, nullptr, row.size_known ? input.size() : 0),
+              JobStatus::kCompleted)
+        << name;
+    EXPECT_EQ(sink.bytes(), ReferenceTidy(input)) << name;
+    EXPECT_EQ(stats.stretches, row.pieces) << name;
+    EXPECT_EQ(stats.runs_written, row.runs) << name;
+    EXPECT_EQ(stats.merge_passes, 0u);
+    EXPECT_EQ(storage.files_open, 0);
   }
-  EXPECT_EQ(stats.runs_written, 2u);
-  EXPECT_EQ(stats.bytes_written, 6 * kGiB);
-  EXPECT_EQ(stats.peak_run_bytes, 6 * kGiB);
+}
+
+TEST(SpillFaultTest, TwoPiecesMergedAsTheyCome) {
+  // The result read back or written again fails part-way through the
+  // merge of the second stretch: the job ends, no run file is left, and
+  // a read error names the result's.
+  Generator gen(22);
+  const std::string input = DealtPieces(gen, 2);
+  const std::size_t result_size = ReferenceTidy(input).size();
+  JobOptions options;
+  options.memory_limit = 65536;
+  options.stretch_from = 64;
+  for (const std::size_t read_back : {std::size_t{0}, std::size_t{100}, result_size / 4}) {
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink;
+    sink.read_back_fails_after = read_back;
+    MemoryRunStorage storage;
+    std::string run_error;
+    EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << read_back;
+    // Failing at once, the result cannot be taken back at all: that is the
+    // result's own failure, not a run's.
+    EXPECT_EQ(run_error, read_back == 0 ? "" : "the test's result cannot be read back") << read_back;
+    EXPECT_EQ(storage.files_open, 0);
+  }
+  for (const std::size_t written : {result_size / 2 + 10, result_size, result_size * 3 / 2 - 10}) {
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink(written);
+    MemoryRunStorage storage;
+    std::string run_error;
+    EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << written;
+    EXPECT_EQ(run_error, "");
+    EXPECT_EQ(storage.files_open, 0);
+  }
 }
 
 TEST(SpillTest, ListsThatFitTouchNoRunFile) {
@@ -325,7 +374,7 @@ TEST(SpillFileTest, RunFilesNextToTheResult) {
   const JobOutcome outcome = TidyWordList(folder.Path("list.txt"), folder.Path("list.txt"), options);
   ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
   EXPECT_EQ(ReadFile(folder.Path("list.txt")), ReferenceTidy(input));
-  EXPECT_GT(stats.runs_written, RunFiles::kMaxOpen);
+  EXPECT_GT(stats.runs_written, RunStorage::kDefaultOpenAtOnce);
   EXPECT_EQ(folder.List(), std::vector<std::string>{"list.txt"});
 }
 
