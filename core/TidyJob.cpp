@@ -146,7 +146,9 @@ JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& optio
         break;
       }
       CountingSource counted(*source, progress);
-      SourceText text(progress.active() ? counted : *source);
+      // The bytes read count for the progress shown, and, where the sources'
+      // size is known, for whether a second stretch is merged as it comes.
+      SourceText text(progress.active() || total_bytes != 0 ? counted : *source);
       if (!text.Open()) {
         status = JobStatus::kSourceReadFailed;
       } else if (!agreement.Take(i, text)) {
