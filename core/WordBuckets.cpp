@@ -59,6 +59,16 @@ std::size_t WordBuckets::PlanInto(const std::uint32_t* prefix_counts, std::uint1
     highest_first = p >> second_bits;
     second_seen[p & second_mask] = true;
   }
+  // A list may move through the range as it goes, as lists in order dealt
+  // into one do: the first bytes still to come may then lie beyond those
+  // seen, up to the bytes seen second (but for the zero of one-byte words).
+  if (second_bits != 0) {
+    for (std::size_t b = 1; b < 256; ++b) {
+      if (!second_seen[b]) continue;
+      lowest_first = std::min(lowest_first, b);
+      highest_first = std::max(highest_first, b);
+    }
+  }
   const auto may_come = [&](std::size_t p) {
     return (p >> second_bits) >= lowest_first && (p >> second_bits) <= highest_first && second_seen[p & second_mask];
   };

@@ -149,7 +149,7 @@ TEST(WordSetTest, AppendingKeepsBucketsEvenWhenNewPrefixesCome) {
       used = std::max(set.MemoryUsed(), set.PeakMemoryAppending());
       std::shuffle(words.begin(), words.end(), gen.rng());
     }
-    EXPECT_LT(memory[0], memory[1] + memory[1] / 4);
+    EXPECT_LT(memory[0], memory[1] + memory[1] / 4) << "shape " << (&words - shapes.data());
   }
   // Within a limit, where the words move to new buckets within it too:
   // GBK words after 30,000 Latin ones under 1 MiB, after 1,000 under 4 MiB,
