@@ -204,39 +204,49 @@ bool DistinctWords::StartStretch() {
   return true;
 }
 
-std::size_t DistinctWords::ExtendStretch(const std::string_view* words, std::size_t count) {
-  std::string_view last = last_;
+namespace {
+
+// Gives put(word) the words that keep ascending after `last`, repeats of it
+// skipped, and moves `last` on; stops before the first out of order, or at
+// the first put fails (then sets *failed). Returns how many were taken.
+template <class Put>
+std::size_t TakeInOrder(const std::string_view* words, std::size_t count, std::string& last, Put&& put,
+                        bool* failed) {
+  std::string_view kept = last;
   std::size_t i = 0;
   for (; i < count; ++i) {
-    const int order = CompareWords(words[i], last);
+    const int order = CompareWords(words[i], kept);
     if (order < 0) break;
     if (order == 0) continue;
-    if (!stretch_out_->PutLine(words[i])) {
-      stretch_out_ = nullptr;
-      return i;
+    if (!put(words[i])) {
+      *failed = true;
+      break;
     }
-    last = words[i];
+    kept = words[i];
   }
-  if (last.data() != last_.data()) last_.assign(last);
+  if (kept.data() != last.data()) last.assign(kept);
   return i;
 }
 
+}  // namespace
+
+std::size_t DistinctWords::ExtendStretch(const std::string_view* words, std::size_t count) {
+  bool failed = false;
+  const std::size_t taken = TakeInOrder(
+      words, count, last_, [this](std::string_view word) { return stretch_out_->PutLine(word); }, &failed);
+  if (failed) stretch_out_ = nullptr;
+  return taken;
+}
+
 std::size_t DistinctWords::ExtendMerge(const std::string_view* words, std::size_t count) {
-  std::string_view last = last_;
-  std::size_t i = 0;
-  for (; i < count; ++i) {
-    const int order = CompareWords(words[i], last);
-    if (order < 0) break;
-    if (order == 0) continue;
-    if (!merge_->Put(words[i])) {
-      if (merge_->read_failed()) runs_->set_error(merge_->read_error());
-      stretch_out_ = nullptr;
-      return i;
-    }
-    last = words[i];
+  bool failed = false;
+  const std::size_t taken =
+      TakeInOrder(words, count, last_, [this](std::string_view word) { return merge_->Put(word); }, &failed);
+  if (failed) {
+    if (merge_->read_failed()) runs_->set_error(merge_->read_error());
+    stretch_out_ = nullptr;
   }
-  if (last.data() != last_.data()) last_.assign(last);
-  return i;
+  return taken;
 }
 
 bool DistinctWords::EndStretch() {
