@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "core/RunReader.h"
 #include "core/WordMerge.h"
 
 namespace lexset {
@@ -27,6 +28,26 @@ class SetInput final : public MergeInput {
     next->word = cursor_.word();
     next->shared = SharedBytes(before, next->word);
     return true;
+  }
+  // Where the set holds most of a merge's words, they win many in a row:
+  // each is then compared with the bound alone.
+  Copied CopyBelow(const std::string_view* bound, LineWriter& out, MergeWord* next, std::string_view* last) override {
+    std::string_view written = cursor_.word();
+    for (;;) {
+      if (!cursor_.Next()) {
+        *last = written;
+        return Copied::kEnd;
+      }
+      const std::string_view word = cursor_.word();
+      if (bound != nullptr && CompareWords(word, *bound) >= 0) {
+        next->word = word;
+        next->shared = SharedBytes(written, word);
+        *last = written;
+        return Copied::kStopped;
+      }
+      if (!out.PutLine(word)) return Copied::kOutputFailed;
+      written = word;
+    }
   }
 
  private:
@@ -58,12 +79,15 @@ class DistinctWords::StretchSink final : public ByteSink {
 };
 
 DistinctWords::DistinctWords(std::size_t memory_limit, RunStorage* storage, ResultLines& result,
-                             ProgressTracker* progress, std::size_t give_up_hashing_from, std::size_t stretch_from)
+                             ProgressTracker* progress, std::size_t give_up_hashing_from, std::size_t stretch_from,
+                             std::size_t hash_stretches_from)
     : set_(memory_limit, give_up_hashing_from),
       runs_(storage != nullptr ? std::make_unique<RunFiles>(*storage, memory_limit, stats_, progress) : nullptr),
       result_(result),
       progress_(progress),
-      stretch_from_(std::max<std::size_t>(stretch_from, 1)) {}
+      memory_limit_(memory_limit),
+      stretch_from_(std::max<std::size_t>(stretch_from, 1)),
+      hash_stretches_from_(hash_stretches_from) {}
 
 DistinctWords::~DistinctWords() = default;
 
@@ -94,7 +118,7 @@ bool DistinctWords::Add(const std::string_view* words, std::size_t count) {
     }
     words += added;
     count -= added;
-    if (in_order_ >= stretch_from_ && runs_) {
+    if (in_order_ >= stretch_from_ && runs_ && !hashing_stretches_) {
       if (!StartStretch()) return false;
       continue;
     }
@@ -288,7 +312,27 @@ bool DistinctWords::EndStretch() {
     }
     return true;
   }
-  return writer->Flush() && sink->Keep();
+  if (!writer->Flush() || !sink->Keep()) return false;
+  return ++stretch_runs_ < hash_stretches_from_ || HashStretches();
+}
+
+bool DistinctWords::HashStretches() {
+  hashing_stretches_ = true;
+  if (runs_->bytes() > memory_limit_ / 2) return true;
+  // Each word is added as it is read: the reader keeps only the current one.
+  for (const std::unique_ptr<RunFile>& file : runs_->TakeAll()) {
+    ++stats_.runs_taken_back;
+    RunReader reader(*file, runs_->ReadBufferSize(1));
+    while (reader.Next()) {
+      const std::string_view word = reader.word();
+      if (!AddToSet(&word, 1)) return false;
+    }
+    if (reader.failed()) {
+      runs_->set_error(file->error());
+      return false;
+    }
+  }
+  return true;
 }
 
 // Words that came in order are lines already, written in large blocks.

@@ -8,11 +8,16 @@
 //    before it, to a run file otherwise, and merged with the rest at the
 //    end. The second stretch, while nothing but the first came before it,
 //    is merged with the first as it comes (core/StretchMerge.h): a list of
-//    two pieces is then read back and written once, not twice. A stretch counts once its words have kept in order for
-//    `stretch_from` words in a row (far more than a shuffled list ever
+//    two pieces is then read back and written once, not twice. A stretch
+//    counts once its words have kept in order for `stretch_from` words in a row (far more than a shuffled list ever
 //    does; see JobOptions); the words before that went to the set. A
 //    stretch that ends before it fills a write buffer hands its words back
-//    to the set rather than make a small run file.
+//    to the set rather than make a small run file. Many stretches, though,
+//    make a wide last merge, several games for every word, which cost more
+//    than hashing it: once
+//    `hash_stretches_from` stretches have gone to run files, later ones are
+//    hashed as they come, and the runs so far, if they take no more than
+//    half the limit, are read back into the set.
 //  - Runs. When the set reaches the memory limit (or an allocation fails),
 //    its words are sorted and written out as a run, and the set starts
 //    again empty.
@@ -58,7 +63,7 @@ class DistinctWords {
   // Without `storage`, running out of memory ends the job, and every word
   // goes to the set. `progress`, if not null, hears of runs and merges.
   DistinctWords(std::size_t memory_limit, RunStorage* storage, ResultLines& result, ProgressTracker* progress,
-                std::size_t give_up_hashing_from, std::size_t stretch_from);
+                std::size_t give_up_hashing_from, std::size_t stretch_from, std::size_t hash_stretches_from);
   ~DistinctWords();
 
   // Adds words. Returns false if a run or the result could not be written
@@ -97,6 +102,9 @@ class DistinctWords {
   std::size_t ExtendMerge(const std::string_view* words, std::size_t count);
   // Ends the stretch: it becomes a run, or its words go back to the set.
   bool EndStretch();
+  // Hashes stretches from now on, and reads the runs back into the set
+  // where they fit. False if a run could not be read or written.
+  bool HashStretches();
 
   // Writes the set's words as a run and empties the set.
   bool Spill();
@@ -108,7 +116,12 @@ class DistinctWords {
   std::unique_ptr<RunFiles> runs_;  // when the job has somewhere for them
   ResultLines& result_;
   ProgressTracker* progress_;
+  std::size_t memory_limit_;
   std::size_t stretch_from_;
+  std::size_t hash_stretches_from_;
+  // Stretches that went to run files, and whether they are hashed now.
+  std::size_t stretch_runs_ = 0;
+  bool hashing_stretches_ = false;
 
   // How long the words have kept in order, and the last of them.
   std::size_t in_order_ = 0;

@@ -45,6 +45,14 @@ bool RunFiles::Keep(std::unique_ptr<RunFile> file, std::uint64_t bytes) {
   return runs_.size() < max_open_ || MergeSmallest(std::min(runs_.size(), std::max(kEarlyMergeWidth, max_open_ / 4)));
 }
 
+std::vector<std::unique_ptr<RunFile>> RunFiles::TakeAll() {
+  std::vector<std::unique_ptr<RunFile>> files;
+  for (Run& run : runs_) files.push_back(std::move(run.file));
+  runs_.clear();
+  bytes_ = 0;
+  return files;
+}
+
 bool RunFiles::MakeRoomFor(std::size_t others) {
   // No more merging than needed: the first merge may take fewer than it
   // could.

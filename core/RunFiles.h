@@ -36,6 +36,7 @@ struct SpillStats {
   std::uint64_t peak_run_bytes = 0;   // in run files at one time
   std::uint64_t bytes_compared = 0;   // by merges, between words of different inputs
   std::size_t stretches = 0;          // stretches in order written out as they came
+  std::size_t runs_taken_back = 0;    // read back into the set, once stretches were many
 };
 
 // A sink that counts what passes through it into a file.
@@ -90,8 +91,13 @@ class RunFiles {
   // Merges every run and `more` inputs into `out`.
   MergeResult MergeInto(const std::vector<MergeInput*>& more, LineWriter& out);
 
+  // Hands every run kept over, each to be read from its start.
+  std::vector<std::unique_ptr<RunFile>> TakeAll();
+
   bool empty() const { return runs_.empty(); }
   std::size_t size() const { return runs_.size(); }
+  // Bytes in the runs kept.
+  std::uint64_t bytes() const { return bytes_; }
   // How many runs may be open at once.
   std::size_t max_open() const { return max_open_; }
   // A read buffer of one of `inputs` read side by side.

@@ -127,7 +127,8 @@ JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& optio
   // Words are gathered, sorted and kept in runs in the internal byte form
   // of the sources' encoding; only the result is written in the encoding.
   JobResult result(sink, options.write_buffer_size);
-  DistinctWords words(limit, runs, result, &progress, options.give_up_hashing_from, options.stretch_from);
+  DistinctWords words(limit, runs, result, &progress, options.give_up_hashing_from, options.stretch_from,
+                      options.hash_stretches_from);
   Workers workers(options.threads);
   words.set_workers(&workers);
   EncodingAgreement agreement;

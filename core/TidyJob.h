@@ -74,6 +74,9 @@ struct JobOptions {
   // as they come, as a stretch (see core/DistinctWords.h); tests lower it.
   // No shuffled list has thousands in a row.
   std::size_t stretch_from = 4096;
+  // How many stretches may go to run files before the later ones are
+  // hashed like any other words (see core/DistinctWords.h); tests lower it.
+  std::size_t hash_stretches_from = 16;
   // Threads the job may use, its own included: with more than one, the
   // sources are read and scanned ahead, and sorts run side by side. The
   // result is the same byte for byte whatever the count.

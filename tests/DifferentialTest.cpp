@@ -36,6 +36,7 @@ void ExpectMatchesReference(const std::string& input, Generator& gen) {
   small.write_buffer_size = 1 + gen.Below(100);
   small.give_up_hashing_from = 64;
   small.stretch_from = 1 + gen.Below(40);
+  small.hash_stretches_from = 1 + small.stretch_from % 6;
   ASSERT_EQ(TidyInMemory(input, small, 1 + gen.Below(50), gen.Below(2) == 0), expected);
 }
 
@@ -209,6 +210,10 @@ TEST(DifferentialTest, PiecesInOrder) {
     options.read_block_size = 64;
     options.stretch_from = 1 + gen.Below(20);
     options.threads = 1 + static_cast<unsigned>(shape % 3);
+    // Pieces of a few KB make runs, which after a few are read back into
+    // the set.
+    options.memory_limit = 65536;
+    options.hash_stretches_from = 1 + shape % 4;
     ASSERT_EQ(TidyWords(pointers, sink, options, &runs, nullptr), JobStatus::kCompleted);
     EXPECT_EQ(sink.bytes(), ReferenceTidy(input)) << "shape " << shape << ", " << pieces.size() << " sources";
   }

@@ -218,15 +218,23 @@ TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
   // as it comes, with no run file, while nothing else came before and, if
   // the sources' size is known, no more is left than a piece or so; later
   // stretches are runs. A result that cannot be taken back, as the
-  // standard output, keeps every stretch in a run.
+  // standard output, keeps every stretch in a run. Once `hash_from`
+  // stretches are runs, the later ones are hashed, and the runs are read
+  // back into the set if they take half the limit at most (20 pieces of
+  // 8 KB) but not if more (8 pieces of 19 KB).
   struct Row {
     std::size_t pieces;
     bool takes_back;
     bool size_known;
     std::size_t runs;
+    std::size_t hash_from = 16;
+    std::size_t stretches = 0;  // if not `pieces`
+    std::size_t taken_back = 0;
   };
-  const Row kRows[] = {{2, true, false, 0}, {2, false, false, 2}, {3, true, false, 1}, {8, true, false, 6},
-                       {8, false, false, 8}, {2, true, true, 0},   {3, true, true, 2},   {8, true, true, 7}};
+  const Row kRows[] = {{2, true, false, 0},          {2, false, false, 2},         {3, true, false, 1},
+                       {8, true, false, 6},          {8, false, false, 8},         {2, true, true, 0},
+                       {3, true, true, 2},           {8, true, true, 7},           {20, true, false, 13, 3, 5, 3},
+                       {20, false, false, 14, 3, 3, 3}, {8, true, false, 5, 3, 5, 0}};
   Generator gen(21);
   for (const Row& row : kRows) {
     const std::string input = DealtPieces(gen, row.pieces);
@@ -238,6 +246,7 @@ TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
     JobOptions options;
     options.memory_limit = 65536;
     options.stretch_from = 64;
+    options.hash_stretches_from = row.hash_from;
     options.read_block_size = 4096;
     options.stats = &stats;
     if (row.size_known) options.progress = &unheard;
@@ -247,8 +256,9 @@ TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
               JobStatus::kCompleted)
         << name;
     EXPECT_EQ(sink.bytes(), ReferenceTidy(input)) << name;
-    EXPECT_EQ(stats.stretches, row.pieces) << name;
+    EXPECT_EQ(stats.stretches, row.stretches != 0 ? row.stretches : row.pieces) << name;
     EXPECT_EQ(stats.runs_written, row.runs) << name;
+    EXPECT_EQ(stats.runs_taken_back, row.taken_back) << name;
     EXPECT_EQ(stats.merge_passes, 0u);
     EXPECT_EQ(storage.files_open, 0);
   }
@@ -345,15 +355,24 @@ TEST(SpillFaultTest, RunStorageFullWhileSpillingOrMerging) {
 }
 
 TEST(SpillFaultTest, RunFileCannotBeReadBack) {
+  // Runs read back by a merge, or into the set once stretches are many
+  // (the first reads of the pieces).
   Generator gen(17);
-  const std::string input = gen.Join(gen.Vocabulary("abcdefghij", 20000, 10));
+  const std::string shuffled = gen.Join(gen.Vocabulary("abcdefghij", 20000, 10));
+  const std::string pieces = DealtPieces(gen, 20);
+  JobOptions stretches;
+  stretches.stretch_from = 64;
+  stretches.hash_stretches_from = 3;
   for (std::size_t allowed : {0u, 3u, 40u}) {
-    MemoryRunStorage storage;
-    storage.reads_allowed = allowed;
-    const Spilled spilled = TidyWithLimit(input, 4096, storage);
-    EXPECT_EQ(spilled.status, JobStatus::kResultUnwritable) << allowed;
-    EXPECT_EQ(spilled.run_error, "the test's run storage cannot be read");
-    EXPECT_EQ(storage.files_open, 0);
+    for (const bool in_pieces : {false, true}) {
+      MemoryRunStorage storage;
+      storage.reads_allowed = allowed;
+      const Spilled spilled = in_pieces ? TidyWithLimit(pieces, 65536, storage, 4096, stretches)
+                                        : TidyWithLimit(shuffled, 4096, storage);
+      EXPECT_EQ(spilled.status, JobStatus::kResultUnwritable) << allowed;
+      EXPECT_EQ(spilled.run_error, "the test's run storage cannot be read");
+      EXPECT_EQ(storage.files_open, 0);
+    }
   }
 }
 
