@@ -1,23 +1,22 @@
 //===- DistinctWords.h - The distinct words of a source, within a limit --===//
 //
 // Words are gathered in a WordSet, with two ways out of memory:
-//  - Stretches. A list is often made of pieces in order: a list tidied
-//    before with new words at its end, tidied lists put together. A long
-//    stretch of words in ascending order is never hashed or sorted: it is
-//    written out as it comes, straight to the result while nothing has come
-//    before it, to a run file otherwise, and merged with the rest at the
-//    end. The second stretch, while nothing but the first came before it,
-//    is merged with the first as it comes (core/StretchMerge.h): a list of
-//    two pieces is then read back and written once, not twice. A stretch
-//    counts once its words have kept in order for `stretch_from` words in a row (far more than a shuffled list ever
-//    does; see JobOptions); the words before that went to the set. A
-//    stretch that ends before it fills a write buffer hands its words back
-//    to the set rather than make a small run file. Many stretches, though,
-//    make a wide last merge, several games for every word, which cost more
-//    than hashing it: once
-//    `hash_stretches_from` stretches have gone to run files, later ones are
-//    hashed as they come, and the runs so far, if they take no more than
-//    half the limit, are read back into the set.
+//  - Stretches. A list is often made of pieces in order: a list tidied before
+//    with new words at its end, tidied lists put together. A long stretch of
+//    words in ascending order is never hashed or sorted: it is written out as
+//    it comes, straight to the result while nothing has come before it, to a
+//    run file otherwise, and merged with the rest at the end. The second
+//    stretch, while nothing but the first came before it, is merged with the
+//    first as it comes (core/StretchMerge.h): a list of two pieces is then read
+//    back and written once, not twice. A stretch counts once its words have
+//    kept in order for `stretch_from` words in a row (far more than a shuffled
+//    list ever does; see JobOptions); the words before that went to the set. A
+//    stretch that ends before it fills a write buffer hands its words back to
+//    the set rather than make a small run file. Many stretches, though, make a
+//    wide last merge, several games for every word, which cost more than
+//    hashing it: once `hash_stretches_from` stretches have gone to run files,
+//    later ones are hashed as they come, and the runs so far, if they take no
+//    more than half the limit, are read back into the set.
 //  - Runs. When the set reaches the memory limit (or an allocation fails),
 //    its words are sorted and written out as a run, and the set starts
 //    again empty.
