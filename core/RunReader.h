@@ -98,7 +98,7 @@ class RunReader {
 // A run file read back as one input of a merge.
 class RunInput final : public MergeInput {
  public:
-  RunInput(RunFile& file, std::size_t buffer_size) : reader_(file, buffer_size) {}
+  RunInput(ByteSource& file, std::size_t buffer_size) : reader_(file, buffer_size) {}
   bool Next(MergeWord* next) override {
     if (!reader_.Next()) return false;
     next->word = reader_.word();

@@ -36,6 +36,7 @@ void ExpectMatchesReference(const std::string& input, Generator& gen) {
   small.write_buffer_size = 1 + gen.Below(100);
   small.give_up_hashing_from = 64;
   small.stretch_from = 1 + gen.Below(40);
+  small.split_merge_from = input.size() / 4 % 3 == 0 ? DistinctWords::kSplitMergeFrom : input.size() % 2000;
   ASSERT_EQ(TidyInMemory(input, small, 1 + gen.Below(50), gen.Below(2) == 0), expected);
 }
 

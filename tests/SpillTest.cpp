@@ -113,6 +113,7 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
   constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max();
   constexpr std::size_t kLimits[] = {2048, 4096, 16384, 65536, 1 << 20, kLargest / 2 + 1, kLargest - 1, kLargest};
   std::size_t runs_from_buckets[std::size(kLimits)] = {};
+  std::size_t split_chunks = 0;
   const std::vector<std::string> inputs = SpillInputs(gen);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::string& input = inputs[i];
@@ -127,6 +128,7 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
       options.threads = 1 + static_cast<unsigned>(i % 2) * 2;
       if ((i + l) % 2 == 0) options.give_up_hashing_from = 64;
       if ((i + l) % 3 == 0) options.stretch_from = 1 + gen.Below(50);
+      if (l % 2 == 0) options.split_merge_from = gen.Below(4096);
       const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), options, gen.Below(2) == 0);
       ASSERT_EQ(spilled.status, JobStatus::kCompleted) << "limit " << limit;
       ASSERT_EQ(spilled.bytes, expected) << "limit " << limit;
@@ -137,8 +139,10 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
         EXPECT_GT(spilled.stats.runs_written, 2u) << "limit " << limit;
       }
       runs_from_buckets[l] += spilled.stats.runs_from_buckets;
+      split_chunks += spilled.stats.split_chunks;
     }
   }
+  EXPECT_GT(split_chunks, 100u);
   // The buckets' tables shrink with the limit, so that buckets spill too,
   // from 4 KiB on (2 KiB holds too few words to give up hashing for them);
   // nothing spills under the largest limits.
