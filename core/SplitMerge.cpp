@@ -69,7 +69,7 @@ class LineFinder {
   // `hi` starts a line that is not (or is the end). False after a read
   // error.
   bool FirstNotBelow(std::string_view bound, std::uint64_t lo, std::uint64_t hi, std::uint64_t* at) {
-    constexpr std::uint64_t kFewBytes = 4096;
+    constexpr std::uint64_t kFewBytes = 256;
     while (hi - lo > kFewBytes) {
       std::uint64_t line;
       std::string_view word;
@@ -164,6 +164,12 @@ class Overflow final : public ByteSink {
   std::string bytes;
 };
 
+// `buffer` if it holds `size` bytes, or a new buffer with room to spare.
+ByteBuffer Reuse(ByteBuffer buffer, std::uint64_t size) {
+  if (buffer.size() >= size) return buffer;
+  return ByteBuffer(static_cast<std::size_t>(size + size / 8));
+}
+
 // What a task of the plan met first of read errors.
 struct RunFailure {
   bool failed = false;
@@ -182,6 +188,7 @@ struct RunFailure {
 struct SplitMerge::Sample {
   std::uint64_t at;  // where its line starts
   std::string word;
+  std::uint64_t steps;  // sampling offsets that fell in its line
 };
 
 struct SplitMerge::Slot {
@@ -190,6 +197,10 @@ struct SplitMerge::Slot {
   std::vector<std::unique_ptr<RunInput>> inputs;
   Overflow overflow;
   std::unique_ptr<LineWriter> lines;
+  // Buffers kept from chunk to chunk, by run, and for the merged words:
+  // memory just allocated costs a page fault per page when first written.
+  std::vector<ByteBuffer> kept;
+  ByteBuffer kept_lines{0};
   MergeResult result = MergeResult::kDone;
   std::uint64_t compared = 0;
   RunFailure failure;
@@ -246,16 +257,19 @@ SplitMerge::Planned SplitMerge::Plan() {
           std::string_view word;
           if (!finder.LineFrom(from, &at, &word)) return failures[r].Keep(r, finder.error());
           if (at >= runs_[r].bytes) break;
-          // A line longer than a step is sampled once.
-          if (!samples[r].empty() && samples[r].back().at == at) continue;
-          samples[r].push_back(Sample{at, std::string(word)});
+          // A line longer than a step is sampled once, and weighs as many.
+          if (!samples[r].empty() && samples[r].back().at == at) {
+            ++samples[r].back().steps;
+            continue;
+          }
+          samples[r].push_back(Sample{at, std::string(word), 1});
         }
       });
     }
     sampling.Wait();
   }
   std::size_t sample_bytes = 0;
-  std::vector<const std::string*> words;
+  std::vector<const Sample*> sorted;
   for (std::size_t r = 0; r < runs_.size(); ++r) {
     if (failures[r].failed) {
       Fail(failures[r].run, failures[r].error);
@@ -263,18 +277,23 @@ SplitMerge::Planned SplitMerge::Plan() {
     }
     for (const Sample& sample : samples[r]) {
       sample_bytes += kSampleCost + sample.word.size();
-      words.push_back(&sample.word);
+      sorted.push_back(&sample);
     }
   }
   if (sample_bytes > sample_memory) return Planned::kTooMany;
 
-  // Every so many samples in order, a splitter, each once.
-  std::sort(words.begin(), words.end(),
-            [](const std::string* a, const std::string* b) { return CompareWords(*a, *b) < 0; });
-  const std::size_t per_chunk = static_cast<std::size_t>(chunk_bytes_ / sample_step_);
+  // Every so many steps of samples in order, a splitter, each once.
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Sample* a, const Sample* b) { return CompareWords(a->word, b->word) < 0; });
+  const std::uint64_t per_chunk = chunk_bytes_ / sample_step_;
   std::vector<const std::string*> splitters;
-  for (std::size_t i = per_chunk; i < words.size(); i += per_chunk) {
-    if (splitters.empty() || CompareWords(*splitters.back(), *words[i]) != 0) splitters.push_back(words[i]);
+  std::uint64_t steps = 0;
+  for (const Sample* sample : sorted) {
+    if (steps >= per_chunk && (splitters.empty() || CompareWords(*splitters.back(), sample->word) != 0)) {
+      splitters.push_back(&sample->word);
+      steps = 0;
+    }
+    steps += sample->steps;
   }
 
   // Each run's cut before each splitter lies between two of its samples.
@@ -330,18 +349,31 @@ void SplitMerge::MergeChunk(std::size_t c, Slot& slot) {
     slot.sources.emplace_back(*runs_[r].file, begin, end, r);
     bytes += end - begin;
   }
-  // Each range is read whole at once, and the chunk's words fit its buffer.
+  // Each range is read whole at once, and the chunk's words fit its
+  // buffer; a buffer kept from an earlier chunk serves where it is large
+  // enough.
+  while (slot.kept.size() < runs_.size()) slot.kept.emplace_back(0);
   std::vector<MergeInput*> inputs;
   for (RangeSource& source : slot.sources) {
-    slot.inputs.push_back(std::make_unique<RunInput>(source, static_cast<std::size_t>(source.size_left()) + 64));
+    ByteBuffer buffer = Reuse(std::move(slot.kept[source.run()]), static_cast<std::size_t>(source.size_left()) + 64);
+    slot.inputs.push_back(std::make_unique<RunInput>(source, std::move(buffer)));
     inputs.push_back(slot.inputs.back().get());
   }
-  slot.lines = std::make_unique<LineWriter>(slot.overflow, static_cast<std::size_t>(bytes) + 64);
+  slot.lines = std::make_unique<LineWriter>(slot.overflow, Reuse(std::move(slot.kept_lines), bytes + 64));
   slot.result = MergeWords(inputs, *slot.lines, &slot.compared);
   if (slot.result == MergeResult::kInputFailed) {
     for (std::size_t i = 0; i < inputs.size(); ++i) {
       if (inputs[i]->failed()) slot.failure.Keep(slot.sources[i].run(), slot.sources[i].error());
     }
+  }
+  // The buffers are kept while they take no more than a few chunks' bytes.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < slot.inputs.size(); ++i) {
+    slot.kept[slot.sources[i].run()] = slot.inputs[i]->TakeBuffer();
+  }
+  for (const ByteBuffer& buffer : slot.kept) kept += buffer.size();
+  if (kept > 2 * chunk_bytes_ + 64 * runs_.size()) {
+    for (ByteBuffer& buffer : slot.kept) buffer = ByteBuffer(0);
   }
   slot.inputs.clear();
 }
@@ -369,6 +401,8 @@ MergeResult SplitMerge::MergeInto(LineWriter& out) {
         !out.PutLines(merged.data(), merged.size())) {
       return MergeResult::kOutputFailed;
     }
+    slot.kept_lines = slot.lines->TakeBuffer();
+    if (slot.kept_lines.size() > 2 * chunk_bytes_ + 64) slot.kept_lines = ByteBuffer(0);
     slot.lines.reset();
   }
   return MergeResult::kDone;
