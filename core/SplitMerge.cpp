@@ -310,9 +310,9 @@ SplitMerge::Planned SplitMerge::Plan() {
           const std::vector<Sample>& own = samples[r];
           for (std::size_t s = splitters.size() * t / tasks; s < splitters.size() * (t + 1) / tasks; ++s) {
             const std::string& splitter = *splitters[s];
-            const auto above = std::lower_bound(own.begin(), own.end(), splitter, [](const Sample& a, const std::string& w) {
-              return CompareWords(a.word, w) < 0;
-            });
+            const auto above =
+                std::lower_bound(own.begin(), own.end(), splitter,
+                                 [](const Sample& a, const std::string& w) { return CompareWords(a.word, w) < 0; });
             const std::uint64_t lo = above == own.begin() ? 0 : (above - 1)->at + (above - 1)->word.size() + 2;
             const std::uint64_t hi = above == own.end() ? runs_[r].bytes : above->at;
             if (!finder.FirstNotBelow(splitter, lo, hi, &cuts_[s][r])) {
@@ -380,7 +380,8 @@ void SplitMerge::MergeChunk(std::size_t c, Slot& slot) {
 
 MergeResult SplitMerge::MergeInto(LineWriter& out) {
   std::vector<std::unique_ptr<Slot>> slots;
-  for (std::size_t i = 0; i < kChunksPerThread * workers_.threads(); ++i) slots.push_back(std::make_unique<Slot>(workers_));
+  for (std::size_t i = 0; i < kChunksPerThread * workers_.threads(); ++i)
+    slots.push_back(std::make_unique<Slot>(workers_));
   const std::size_t count = chunks();
   std::size_t next = 0;
   for (std::size_t done = 0; done < count; ++done) {
