@@ -2,7 +2,6 @@
 #include "core/SplitMerge.h"
 
 #include <algorithm>
-#include <atomic>
 #include <string_view>
 #include <utility>
 
@@ -210,12 +209,13 @@ struct SplitMerge::Slot {
 SplitMerge::SplitMerge(std::vector<SplitRun> runs, Workers& workers, std::size_t memory)
     : runs_(std::move(runs)), workers_(workers), memory_(memory) {
   // A chunk's runs and its merged words each take about a chunk's bytes,
-  // and a little more.
-  const std::size_t per_chunk = memory / (kChunksPerThread * workers.threads());
-  chunk_bytes_ = std::clamp<std::uint64_t>(per_chunk / 3, 4096, std::uint64_t{8} << 20);
+  // and a little more; the rest is the samples'.
+  const std::size_t chunk_memory = memory / (kChunksPerThread * workers.threads());
+  chunk_bytes_ = std::clamp<std::uint64_t>(chunk_memory / 3, 4096, std::uint64_t{8} << 20);
   // Between two cuts, each run holds as many steps' bytes as it has samples
-  // there, give or take one: a chunk of `per_chunk` samples holds at most
-  // (per_chunk + runs) steps, the runs' count more.
+  // there, give or take one: a chunk of k samples' steps holds at most
+  // k + runs steps. With k twice the runs and more, that is at most half as
+  // much again as a chunk's bytes.
   const std::uint64_t samples_per_chunk = 16 + 2 * runs_.size();
   sample_step_ = std::max<std::uint64_t>(chunk_bytes_ / samples_per_chunk, 64);
 }
@@ -247,12 +247,23 @@ SplitMerge::Planned SplitMerge::Plan() {
 
   std::vector<std::vector<Sample>> samples(runs_.size());
   std::vector<RunFailure> failures(runs_.size());
+  // Each run's samples may take its share of the memory, counted as they
+  // come, so that long words stop the sampling early.
+  std::vector<char> too_many(runs_.size());
   {
     TaskGroup sampling(&workers_);
     for (std::size_t r = 0; r < runs_.size(); ++r) {
-      sampling.Run([this, r, &samples, &failures] {
+      const std::size_t share = std::max<std::size_t>(
+          4096, static_cast<std::size_t>(static_cast<double>(sample_memory) * static_cast<double>(runs_[r].bytes) /
+                                         static_cast<double>(std::max<std::uint64_t>(total, 1))));
+      sampling.Run([this, r, share, &samples, &failures, &too_many] {
         LineFinder finder(runs_[r]);
+        std::size_t bytes = 0;
         for (std::uint64_t from = sample_step_ / 2; from < runs_[r].bytes; from += sample_step_) {
+          if (bytes > share) {
+            too_many[r] = 1;
+            return;
+          }
           std::uint64_t at;
           std::string_view word;
           if (!finder.LineFrom(from, &at, &word)) return failures[r].Keep(r, finder.error());
@@ -263,24 +274,21 @@ SplitMerge::Planned SplitMerge::Plan() {
             continue;
           }
           samples[r].push_back(Sample{at, std::string(word), 1});
+          bytes += kSampleCost + word.size();
         }
       });
     }
     sampling.Wait();
   }
-  std::size_t sample_bytes = 0;
   std::vector<const Sample*> sorted;
   for (std::size_t r = 0; r < runs_.size(); ++r) {
     if (failures[r].failed) {
       Fail(failures[r].run, failures[r].error);
       return Planned::kInputFailed;
     }
-    for (const Sample& sample : samples[r]) {
-      sample_bytes += kSampleCost + sample.word.size();
-      sorted.push_back(&sample);
-    }
+    for (const Sample& sample : samples[r]) sorted.push_back(&sample);
   }
-  if (sample_bytes > sample_memory) return Planned::kTooMany;
+  if (std::find(too_many.begin(), too_many.end(), 1) != too_many.end()) return Planned::kTooMany;
 
   // Every so many steps of samples in order, a splitter, each once.
   std::sort(sorted.begin(), sorted.end(),
