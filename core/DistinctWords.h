@@ -18,7 +18,9 @@
 //    again empty.
 // At the end the runs, the stretches and the set are merged, repeats
 // dropped (core/WordMerge.h), at most a few dozen files at a time
-// (core/RunFiles.h).
+// (core/RunFiles.h). With helper threads and tens of megabytes of runs, the
+// set's last words go to a run too, and the last merge is split into ranges
+// of words merged side by side (core/SplitMerge.h).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
