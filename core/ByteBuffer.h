@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace lexset {
 
@@ -12,6 +13,13 @@ namespace lexset {
 class ByteBuffer {
  public:
   explicit ByteBuffer(std::size_t size) : data_(new char[size]), size_(size) {}
+  // A buffer moved from is empty.
+  ByteBuffer(ByteBuffer&& other) noexcept : data_(std::move(other.data_)), size_(std::exchange(other.size_, 0)) {}
+  ByteBuffer& operator=(ByteBuffer&& other) noexcept {
+    data_ = std::move(other.data_);
+    size_ = std::exchange(other.size_, 0);
+    return *this;
+  }
 
   char* data() { return data_.get(); }
   const char* data() const { return data_.get(); }

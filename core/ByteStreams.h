@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -40,8 +41,19 @@ class RunFile : public ByteSource, public ByteSink {
   virtual bool Rewind() = 0;
   // Why the last call failed.
   virtual const std::string& error() const = 0;
+
+  // Whether, once written, the file can be read at any offset by several
+  // threads at once (ReadAt), apart from Read: a file on disk can.
+  virtual bool CanReadAt() const { return false; }
+  // Reads at most `capacity` bytes from `offset`. Returns how many, 0 at the
+  // end, or -1 after a read error, whose reason goes to *error: error() is
+  // left alone, as other threads may be reading too.
+  virtual std::ptrdiff_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error);
+  // The bytes there are to read, or -1 on failure (error() says why).
+  virtual std::int64_t ReadableSize() { return -1; }
 };
 
 inline std::unique_ptr<RunFile> ByteSink::TakeWritten() { return nullptr; }
+inline std::ptrdiff_t RunFile::ReadAt(std::uint64_t, char*, std::size_t, std::string*) { return -1; }
 
 }  // namespace lexset

@@ -353,6 +353,21 @@ bool DistinctWords::Spill() {
   return true;
 }
 
+bool DistinctWords::SplitsLastMerge(RunFile* prefix) const {
+  if (workers_ == nullptr || workers_->threads() < 2 || !runs_->CanReadAt()) return false;
+  std::uint64_t bytes = runs_->bytes();
+  if (prefix != nullptr) {
+    const std::int64_t size = prefix->CanReadAt() ? prefix->ReadableSize() : -1;
+    if (size < 0) return false;
+    bytes += static_cast<std::uint64_t>(size);
+  }
+  // Words left in the set go to a run first, where they are few beside the
+  // runs: a byte read and written once more costs less than the merge saves.
+  if (!set_.empty() && set_.MemoryUsed() > bytes / 4) return false;
+  const std::size_t inputs = runs_->size() + (prefix != nullptr ? 1 : 0) + (set_.empty() ? 0 : 1);
+  return inputs >= 2 && bytes >= split_merge_from_;
+}
+
 DistinctWords::Written DistinctWords::Finish() {
   const bool has_runs = runs_ && !runs_->empty();
   // A stretch in the result that nothing came after is the whole result.
@@ -376,17 +391,28 @@ DistinctWords::Written DistinctWords::Finish() {
   LineWriter* out = result_.Lines();
   if (out == nullptr) return Written::kOutputFailed;
   if ((!runs_ || runs_->empty()) && !prefix) return WriteSet(*out) ? Written::kDone : Written::kOutputFailed;
+  const bool split = SplitsLastMerge(prefix.get());
+  if (split && !set_.empty()) {
+    if (!runs_->WriteRun([this](LineWriter& lines) { return WriteSet(lines); })) return Written::kRunFailed;
+    set_.Clear();
+    if (progress_ != nullptr) progress_->RunWritten(ProgressTracker::Stage::kSorting);
+  }
   std::vector<MergeInput*> more;
   std::unique_ptr<RunInput> taken_back;
-  if (prefix) {
+  if (prefix && !split) {
     taken_back = std::make_unique<RunInput>(*prefix, runs_->ReadBufferSize(runs_->size() + 2));
     more.push_back(taken_back.get());
   }
-  SetInput set(set_);
-  if (!set_.empty()) more.push_back(&set);
-  if (!runs_->MakeRoomFor(more.size())) return Written::kRunFailed;
+  std::unique_ptr<SetInput> set;
+  if (!set_.empty()) {
+    set = std::make_unique<SetInput>(set_);
+    more.push_back(set.get());
+  }
+  if (!runs_->MakeRoomFor(split && prefix ? 1 : more.size())) return Written::kRunFailed;
   if (progress_ != nullptr) progress_->Enter(ProgressTracker::Stage::kWriting, runs_->size() + (prefix ? 1 : 0));
-  switch (runs_->MergeInto(more, *out)) {
+  std::vector<RunFile*> more_files;
+  if (prefix) more_files.push_back(prefix.get());
+  switch (split ? runs_->MergeSplitInto(more_files, *workers_, *out) : runs_->MergeInto(more, *out)) {
     case MergeResult::kDone:
       return Written::kDone;
     case MergeResult::kOutputFailed:

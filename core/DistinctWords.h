@@ -22,7 +22,9 @@
 //    again empty.
 // At the end the runs, the stretches and the set are merged, repeats
 // dropped (core/WordMerge.h), at most a few dozen files at a time
-// (core/RunFiles.h).
+// (core/RunFiles.h). With helper threads and tens of megabytes of runs, the
+// set's last words go to a run too, and the last merge is split into ranges
+// of words merged side by side (core/SplitMerge.h).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -76,8 +78,15 @@ class DistinctWords {
   Written Finish();
 
   const std::string& run_error() const;
-  // Lets the set's sorts use the workers' helpers.
-  void set_workers(Workers* workers) { set_.set_workers(workers); }
+  // Lets the set's sorts and the last merge use the workers' helpers.
+  void set_workers(Workers* workers) {
+    workers_ = workers;
+    set_.set_workers(workers);
+  }
+  // The bytes of runs from which the last merge is split between the
+  // helpers (core/SplitMerge.h), where every word is in a run file by then.
+  static constexpr std::uint64_t kSplitMergeFrom = std::uint64_t{64} << 20;
+  void set_split_merge_from(std::uint64_t bytes) { split_merge_from_ = bytes; }
   const SpillStats& stats() const { return stats_; }
 
  private:
@@ -109,6 +118,9 @@ class DistinctWords {
   bool Spill();
   // Writes the set's words, sorted, to `out`.
   bool WriteSet(LineWriter& out) const;
+  // Whether the last merge, of the runs and the result's words taken back
+  // (`prefix`, if any), is split between the helpers.
+  bool SplitsLastMerge(RunFile* prefix) const;
 
   SpillStats stats_;
   WordSet set_;
@@ -121,6 +133,8 @@ class DistinctWords {
   // Stretches that went to run files, and whether they are hashed now.
   std::size_t stretch_runs_ = 0;
   bool hashing_stretches_ = false;
+  Workers* workers_ = nullptr;
+  std::uint64_t split_merge_from_ = kSplitMergeFrom;
 
   // How long the words have kept in order, and the last of them.
   std::size_t in_order_ = 0;

@@ -130,6 +130,9 @@ class ScratchFile final : public RunFile {
   // Ends the writing; reading starts from the beginning.
   bool Rewind() override;
   std::ptrdiff_t Read(char* buffer, std::size_t capacity) override;
+  bool CanReadAt() const override { return true; }
+  std::ptrdiff_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error) override;
+  std::int64_t ReadableSize() override;
   void Close();
 
   const std::string& error() const override { return error_; }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "core/ByteBuffer.h"
 #include "core/ByteRules.h"
@@ -17,6 +18,13 @@ class LineWriter {
  public:
   // Lines end with CR LF, as in the result.
   LineWriter(ByteSink& sink, std::size_t buffer_size) : sink_(sink), buffer_(buffer_size) {}
+  // The same with a buffer used before, which TakeBuffer gives back.
+  LineWriter(ByteSink& sink, ByteBuffer buffer) : sink_(sink), buffer_(std::move(buffer)) {}
+  // The buffer, for another writer; this one takes no more lines.
+  ByteBuffer TakeBuffer() {
+    used_ = 0;
+    return std::move(buffer_);
+  }
 
   // Appends `word` and a line end. Returns false once the sink has failed.
   bool PutLine(std::string_view word) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "core/SplitMerge.h"
+
 namespace lexset {
 
 RunFiles::RunFiles(RunStorage& storage, std::size_t memory_limit, SpillStats& stats, ProgressTracker* progress)
@@ -89,6 +91,52 @@ bool RunFiles::MergeSmallest(std::size_t width) {
 
 MergeResult RunFiles::MergeInto(const std::vector<MergeInput*>& more, LineWriter& out) {
   return Merge(runs_.size(), more, out);
+}
+
+bool RunFiles::CanReadAt() const {
+  return std::all_of(runs_.begin(), runs_.end(), [](const Run& run) { return run.file->CanReadAt(); });
+}
+
+MergeResult RunFiles::MergeSplitInto(const std::vector<RunFile*>& more, Workers& workers, LineWriter& out) {
+  std::vector<SplitRun> split;
+  for (const Run& run : runs_) split.push_back(SplitRun{run.file.get(), run.bytes});
+  for (RunFile* file : more) {
+    const std::int64_t size = file->ReadableSize();
+    if (size < 0) {
+      error_ = file->error();
+      return MergeResult::kInputFailed;
+    }
+    split.push_back(SplitRun{file, static_cast<std::uint64_t>(size)});
+  }
+  // The merge's buffers take the share of the limit a whole merge's take.
+  SplitMerge merge(std::move(split), workers, memory_limit_ / 4);
+  switch (merge.Plan()) {
+    case SplitMerge::Planned::kSplit: {
+      const MergeResult result = merge.MergeInto(out);
+      stats_.bytes_compared += merge.compared();
+      stats_.split_chunks += merge.chunks();
+      if (result == MergeResult::kInputFailed) error_ = merge.error();
+      return result;
+    }
+    case SplitMerge::Planned::kInputFailed:
+      error_ = merge.error();
+      return MergeResult::kInputFailed;
+    case SplitMerge::Planned::kTooMany:
+      break;
+  }
+  std::vector<std::unique_ptr<RunInput>> readers;
+  std::vector<MergeInput*> inputs;
+  for (RunFile* file : more) {
+    readers.push_back(std::make_unique<RunInput>(*file, ReadBufferSize(runs_.size() + more.size())));
+    inputs.push_back(readers.back().get());
+  }
+  const MergeResult result = MergeInto(inputs, out);
+  if (result == MergeResult::kInputFailed && error_.empty()) {
+    for (std::size_t i = 0; i < more.size(); ++i) {
+      if (readers[i]->failed()) error_ = more[i]->error();
+    }
+  }
+  return result;
 }
 
 MergeResult RunFiles::Merge(std::size_t width, const std::vector<MergeInput*>& more, LineWriter& out) {

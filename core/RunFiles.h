@@ -23,6 +23,7 @@
 #include "core/LineWriter.h"
 #include "core/RunReader.h"
 #include "core/RunStorage.h"
+#include "core/Workers.h"
 #include "core/WordMerge.h"
 
 namespace lexset {
@@ -37,6 +38,7 @@ struct SpillStats {
   std::uint64_t bytes_compared = 0;   // by merges, between words of different inputs
   std::size_t stretches = 0;          // stretches in order written out as they came
   std::size_t runs_taken_back = 0;    // read back into the set, once stretches were many
+  std::size_t split_chunks = 0;       // chunks of a last merge split between threads
 };
 
 // A sink that counts what passes through it into a file.
@@ -90,14 +92,21 @@ class RunFiles {
   bool MakeRoomFor(std::size_t others);
   // Merges every run and `more` inputs into `out`.
   MergeResult MergeInto(const std::vector<MergeInput*>& more, LineWriter& out);
+  // Whether every run can be read at any offset.
+  bool CanReadAt() const;
+  // Merges every run and the files `more`, which can be read at any offset,
+  // into `out` as MergeInto does, in ranges of words side by side on the
+  // workers' threads (core/SplitMerge.h), unless that would take too much
+  // memory. The error of a file that failed is kept, `more`'s too.
+  MergeResult MergeSplitInto(const std::vector<RunFile*>& more, Workers& workers, LineWriter& out);
 
   // Hands every run kept over, each to be read from its start.
   std::vector<std::unique_ptr<RunFile>> TakeAll();
 
   bool empty() const { return runs_.empty(); }
-  std::size_t size() const { return runs_.size(); }
   // Bytes in the runs kept.
   std::uint64_t bytes() const { return bytes_; }
+  std::size_t size() const { return runs_.size(); }
   // How many runs may be open at once.
   std::size_t max_open() const { return max_open_; }
   // A read buffer of one of `inputs` read side by side.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "core/ByteBuffer.h"
 #include "core/ByteStreams.h"
@@ -42,6 +43,10 @@ inline const char* FindLineEnd(const char* p, const char* end) {
 class RunReader {
  public:
   RunReader(ByteSource& source, std::size_t buffer_size);
+  // The same with a buffer used before, of 64 bytes at least, which
+  // TakeBuffer gives back.
+  RunReader(ByteSource& source, ByteBuffer buffer) : source_(source), buffer_(std::move(buffer)) {}
+  ByteBuffer TakeBuffer() { return std::move(buffer_); }
 
   // Moves to the next word. Returns false at the end, or after a read error
   // (then failed() is true).
@@ -98,7 +103,9 @@ class RunReader {
 // A run file read back as one input of a merge.
 class RunInput final : public MergeInput {
  public:
-  RunInput(RunFile& file, std::size_t buffer_size) : reader_(file, buffer_size) {}
+  RunInput(ByteSource& file, std::size_t buffer_size) : reader_(file, buffer_size) {}
+  RunInput(ByteSource& file, ByteBuffer buffer) : reader_(file, std::move(buffer)) {}
+  ByteBuffer TakeBuffer() { return reader_.TakeBuffer(); }
   bool Next(MergeWord* next) override {
     if (!reader_.Next()) return false;
     next->word = reader_.word();

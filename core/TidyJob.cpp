@@ -51,15 +51,31 @@ class CountingSource final : public ByteSource {
 class ResultReadBack final : public RunFile {
  public:
   explicit ResultReadBack(std::unique_ptr<RunFile> file) : file_(std::move(file)), text_(*file_) {}
-  bool Open(TextEncoding encoding) { return text_.Open(encoding); }
+  bool Open(TextEncoding encoding) {
+    encoding_ = encoding;
+    return text_.Open(encoding);
+  }
   std::ptrdiff_t Read(char* buffer, std::size_t capacity) override { return text_.Read(buffer, capacity); }
   bool Write(const char*, std::size_t) override { return false; }
   bool Rewind() override { return false; }
   const std::string& error() const override { return file_->error(); }
 
+  // Bytes after the mark are the internal form as they stand, but UTF-16.
+  bool CanReadAt() const override {
+    return file_->CanReadAt() && (encoding_ == TextEncoding::kBytes || encoding_ == TextEncoding::kUtf8);
+  }
+  std::ptrdiff_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error) override {
+    return file_->ReadAt(offset + ByteOrderMark(encoding_).size(), buffer, capacity, error);
+  }
+  std::int64_t ReadableSize() override {
+    const std::int64_t size = file_->ReadableSize();
+    return size < 0 ? size : size - static_cast<std::int64_t>(ByteOrderMark(encoding_).size());
+  }
+
  private:
   std::unique_ptr<RunFile> file_;
   SourceText text_;
+  TextEncoding encoding_ = TextEncoding::kBytes;
 };
 
 // The result's lines: in the encoding of the sources, after its mark,
@@ -131,6 +147,7 @@ JobStatus TidyWords(SourceList& sources, ByteSink& sink, const JobOptions& optio
                       options.hash_stretches_from);
   Workers workers(options.threads);
   words.set_workers(&workers);
+  words.set_split_merge_from(options.split_merge_from);
   EncodingAgreement agreement;
   JobStatus status = JobStatus::kCompleted;
   {

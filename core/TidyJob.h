@@ -81,6 +81,9 @@ struct JobOptions {
   // sources are read and scanned ahead, and sorts run side by side. The
   // result is the same byte for byte whatever the count.
   unsigned threads = 1;
+  // The bytes of run files from which the last merge is split between the
+  // threads (core/SplitMerge.h); tests lower it.
+  std::uint64_t split_merge_from = DistinctWords::kSplitMergeFrom;
   // Whether the path "-" means the standard input, as a source, and the
   // standard output, as the result, rather than a file of that name.
   bool standard_streams = false;

@@ -424,6 +424,27 @@ std::ptrdiff_t ScratchFile::Read(char* buffer, std::size_t capacity) {
   return ReadSome(static_cast<int>(handle_), buffer, capacity, &error_);
 }
 
+std::ptrdiff_t ScratchFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error) {
+  if (capacity > (std::size_t{1} << 30)) capacity = std::size_t{1} << 30;
+  for (;;) {
+    const ssize_t got = pread(static_cast<int>(handle_), buffer, capacity, static_cast<off_t>(offset));
+    if (got >= 0) return got;
+    if (errno != EINTR) {
+      *error = SystemReason(errno);
+      return -1;
+    }
+  }
+}
+
+std::int64_t ScratchFile::ReadableSize() {
+  struct stat info;
+  if (fstat(static_cast<int>(handle_), &info) != 0) {
+    error_ = SystemReason(errno);
+    return -1;
+  }
+  return static_cast<std::int64_t>(info.st_size);
+}
+
 void ScratchFile::Close() {
   if (handle_ >= 0) close(static_cast<int>(handle_));
   handle_ = -1;

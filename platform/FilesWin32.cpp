@@ -443,6 +443,31 @@ std::ptrdiff_t ScratchFile::Read(char* buffer, std::size_t capacity) {
   return ReadSome(AsHandle(handle_), buffer, capacity, &error_);
 }
 
+std::ptrdiff_t ScratchFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error) {
+  // An offset given with the read makes it independent of the handle's own
+  // position; the system takes reads of one handle in turn.
+  const DWORD wanted = capacity < (DWORD{1} << 30) ? static_cast<DWORD>(capacity) : DWORD{1} << 30;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, wanted, &got, &at)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    *error = SystemReason(GetLastError());
+    return -1;
+  }
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+std::int64_t ScratchFile::ReadableSize() {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(AsHandle(handle_), &size)) {
+    error_ = SystemReason(GetLastError());
+    return -1;
+  }
+  return static_cast<std::int64_t>(size.QuadPart);
+}
+
 void ScratchFile::Close() {
   if (handle_ != -1) CloseHandle(AsHandle(handle_));
   handle_ = -1;

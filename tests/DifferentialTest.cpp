@@ -37,6 +37,7 @@ void ExpectMatchesReference(const std::string& input, Generator& gen) {
   small.give_up_hashing_from = 64;
   small.stretch_from = 1 + gen.Below(40);
   small.hash_stretches_from = 1 + small.stretch_from % 6;
+  small.split_merge_from = input.size() / 4 % 3 == 0 ? DistinctWords::kSplitMergeFrom : input.size() % 2000;
   ASSERT_EQ(TidyInMemory(input, small, 1 + gen.Below(50), gen.Below(2) == 0), expected);
 }
 

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstddef>
 #include <limits>
 #include <memory>
@@ -39,11 +41,21 @@ class MemorySource : public ByteSource {
   std::size_t offset_ = 0;
 };
 
+// Copies at most `capacity` bytes of `bytes` from `offset`; returns how many.
+inline std::ptrdiff_t CopyAt(const std::string& bytes, std::uint64_t offset, std::uint64_t capacity, char* buffer) {
+  if (offset >= bytes.size()) return 0;
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, bytes.size() - offset));
+  std::copy_n(bytes.data() + offset, n, buffer);
+  return static_cast<std::ptrdiff_t>(n);
+}
+
 // Bytes written once, to be read back; reads fail after `fail_after` bytes.
 class MemoryReadBack final : public RunFile {
  public:
   explicit MemoryReadBack(std::string bytes, std::size_t fail_after = std::numeric_limits<std::size_t>::max())
-      : bytes_(std::move(bytes)), source_(bytes_, std::numeric_limits<std::size_t>::max(), fail_after) {}
+      : bytes_(std::move(bytes)),
+        fail_after_(fail_after),
+        source_(bytes_, std::numeric_limits<std::size_t>::max(), fail_after) {}
   bool Write(const char*, std::size_t) override { return false; }
   bool Rewind() override { return true; }
   std::ptrdiff_t Read(char* buffer, std::size_t capacity) override {
@@ -52,9 +64,19 @@ class MemoryReadBack final : public RunFile {
     return got;
   }
   const std::string& error() const override { return error_; }
+  bool CanReadAt() const override { return true; }
+  std::ptrdiff_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error) override {
+    if (offset >= fail_after_) {
+      *error = "the test's result cannot be read back";
+      return -1;
+    }
+    return CopyAt(bytes_, offset, std::min<std::uint64_t>(capacity, fail_after_ - offset), buffer);
+  }
+  std::int64_t ReadableSize() override { return static_cast<std::int64_t>(bytes_.size()); }
 
  private:
   std::string bytes_;
+  std::size_t fail_after_;
   MemorySource source_;
   std::string error_;
 };
@@ -107,7 +129,7 @@ class MemoryRunStorage : public RunStorage {
 
   std::size_t files_created = 0;
   std::size_t bytes_written = 0;
-  std::size_t reads = 0;
+  std::atomic<std::size_t> reads{0};  // positioned reads come from several threads
   int files_open = 0;  // run files not yet destroyed
   int most_files_open = 0;
 
@@ -146,6 +168,15 @@ class MemoryRunFile final : public RunFile {
     return static_cast<std::ptrdiff_t>(n);
   }
   const std::string& error() const override { return error_; }
+  bool CanReadAt() const override { return true; }
+  std::ptrdiff_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity, std::string* error) override {
+    if (++storage_.reads > storage_.reads_allowed) {
+      *error = "the test's run storage cannot be read";
+      return -1;
+    }
+    return CopyAt(bytes_, offset, capacity, buffer);
+  }
+  std::int64_t ReadableSize() override { return static_cast<std::int64_t>(bytes_.size()); }
 
  private:
   MemoryRunStorage& storage_;

@@ -1,21 +1,26 @@
 //===- RunFilesTest.cpp - Run files kept, merged and read back -----------===//
 //
 // The run files of a job on their own: how many are open at once, counts
-// past 4 GiB, and a run's lines copied in pieces below a bound.
+// past 4 GiB, a run's lines copied in pieces below a bound, and the last
+// merge split into ranges of words between threads.
 //
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/RunFiles.h"
 #include "core/RunReader.h"
+#include "core/Workers.h"
 #include "tests/TestSupport.h"
+#include "tests/WordListGenerator.h"
 
 namespace lexset::test {
 namespace {
@@ -133,6 +138,128 @@ TEST(SpillTest, RunCopiesTheLinesBelowABound) {
         EXPECT_EQ(sink.bytes(), expected) << start << " to " << stop;
         EXPECT_EQ(reader.word(), words[stop]);
         EXPECT_EQ(last, words[stop - 1]);
+      }
+    }
+  }
+}
+
+// Runs of words, each in order without repeats, and what merging them gives.
+struct SplitShape {
+  const char* name;
+  std::vector<std::vector<std::string>> runs;
+  // So many bytes of samples that the runs are merged whole.
+  bool many_samples;
+  std::string merged;
+};
+
+std::vector<SplitShape> SplitShapes(Generator& gen) {
+  std::vector<SplitShape> shapes;
+  auto vocabulary = gen.Vocabulary(AllWordBytes(), 6000, 12);
+  // Most words in several runs, so that splitters, which are sampled words,
+  // stand in most runs; one run of a single word, and one empty.
+  std::vector<std::vector<std::string>> repeated(6);
+  for (const std::string& word : vocabulary) {
+    for (auto& run : repeated) {
+      if (gen.Below(2) == 0) run.push_back(word);
+    }
+  }
+  shapes.push_back({"repeated across runs", repeated, false, ""});
+  repeated.push_back({vocabulary[gen.Below(vocabulary.size())]});
+  repeated.push_back({});
+  shapes.push_back({"a tiny run and an empty one", repeated, false, ""});
+  // Runs of ranges apart, some chunks in one run alone.
+  std::vector<std::vector<std::string>> apart(3);
+  for (std::size_t r = 0; r < apart.size(); ++r) {
+    for (const std::string& word : gen.Vocabulary("xyz", 2000, 10)) apart[r].push_back(std::string(1, 'a' + r) + word);
+  }
+  shapes.push_back({"ranges apart", apart, false, ""});
+  // Words far longer than a sample step, some alike for thousands of bytes;
+  // where most bytes are in such words, the samples take too much memory,
+  // and the runs are merged whole.
+  for (const std::size_t one_in : {40, 4}) {
+    std::vector<std::vector<std::string>> long_words(4);
+    const std::string stem(5000, 'q');
+    for (auto& run : long_words) {
+      for (int i = 0; i < 400; ++i) {
+        const std::string word = gen.Word("abc", 6);
+        run.push_back(gen.Below(one_in) == 0   ? stem + word
+                      : gen.Below(one_in) == 0 ? std::string(2000 + gen.Below(10000), 'm')
+                                               : word);
+      }
+    }
+    shapes.push_back({one_in == 40 ? "long words" : "mostly long words", long_words, one_in == 4, ""});
+  }
+  for (SplitShape& shape : shapes) {
+    std::set<std::string> all;
+    for (auto& run : shape.runs) {
+      std::set<std::string> distinct(run.begin(), run.end());
+      run.assign(distinct.begin(), distinct.end());
+      all.insert(distinct.begin(), distinct.end());
+    }
+    for (const std::string& word : all) shape.merged += word + "\r\n";
+  }
+  return shapes;
+}
+
+TEST(SpillTest, LastMergeSplitBetweenThreads) {
+  // The runs and the result's words taken back, in chunks of a few
+  // kilobytes or tens of them: the same bytes as one merge, whatever the
+  // threads; a read of a run failing before or while the chunks are
+  // merged fails the merge, with the run's error.
+  Generator gen(23);
+  for (const SplitShape& shape : SplitShapes(gen)) {
+    for (const std::size_t limit : {std::size_t{64} << 10, std::size_t{1} << 20}) {
+      for (const unsigned threads : {2u, 3u}) {
+        // The reads of a whole merge, counted the first time; then fewer
+        // are allowed, down to all but the last chunks'.
+        std::size_t reads = 0;
+        for (int fault = 0; fault < 4; ++fault) {
+          const std::size_t reads_allowed = fault == 0 ? 0 : fault == 1 ? 7 : fault == 2 ? reads / 2 : reads - 2;
+          const std::string name = std::string(shape.name) + ", limit " + std::to_string(limit) + ", threads " +
+                                   std::to_string(threads) + ", reads " + std::to_string(reads_allowed);
+          MemoryRunStorage storage;
+          SpillStats stats;
+          RunFiles runs(storage, limit, stats, nullptr);
+          for (std::size_t r = 1; r < shape.runs.size(); ++r) {
+            ASSERT_TRUE(runs.WriteRun([&](LineWriter& out) {
+              for (const std::string& word : shape.runs[r]) {
+                if (!out.PutLine(word)) return false;
+              }
+              return true;
+            }));
+          }
+          std::string first;
+          for (const std::string& word : shape.runs[0]) first += word + "\r\n";
+          MemoryReadBack taken_back(first);
+          ASSERT_TRUE(runs.CanReadAt());
+          Workers workers(threads);
+          // Reads of the result taken back are not counted: with fewer
+          // allowed than all, a run fails.
+          const std::size_t read_before = storage.reads;
+          if (fault != 0) storage.reads_allowed = read_before + reads_allowed;
+          MemorySink sink;
+          MergeResult result;
+          {
+            LineWriter out(sink, 1 + gen.Below(5000));
+            result = runs.MergeSplitInto({&taken_back}, workers, out);
+            if (result == MergeResult::kDone) {
+              ASSERT_TRUE(out.Flush());
+            }
+          }
+          if (fault == 0) {
+            reads = storage.reads - read_before;
+            ASSERT_EQ(result, MergeResult::kDone) << name;
+            EXPECT_EQ(sink.bytes(), shape.merged) << name;
+            if (shape.many_samples) {
+              EXPECT_EQ(stats.split_chunks, 0u) << name;
+            } else {
+              EXPECT_GT(stats.split_chunks, limit < (1 << 20) ? 8u : 1u) << name;
+            }
+          } else {
+            EXPECT_EQ(result, MergeResult::kInputFailed) << name;
+            EXPECT_EQ(runs.error(), "the test's run storage cannot be read") << name;
+          }
+        }
       }
     }
   }

@@ -113,6 +113,7 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
   constexpr std::size_t kLargest = std::numeric_limits<std::size_t>::max();
   constexpr std::size_t kLimits[] = {2048, 4096, 16384, 65536, 1 << 20, kLargest / 2 + 1, kLargest - 1, kLargest};
   std::size_t runs_from_buckets[std::size(kLimits)] = {};
+  std::size_t split_chunks = 0;
   const std::vector<std::string> inputs = SpillInputs(gen);
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::string& input = inputs[i];
@@ -127,6 +128,7 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
       options.threads = 1 + static_cast<unsigned>(i % 2) * 2;
       if ((i + l) % 2 == 0) options.give_up_hashing_from = 64;
       if ((i + l) % 3 == 0) options.stretch_from = 1 + gen.Below(50);
+      if (l % 2 == 0) options.split_merge_from = gen.Below(4096);
       const Spilled spilled = TidyWithLimit(input, limit, storage, 1 + gen.Below(5000), options, gen.Below(2) == 0);
       ASSERT_EQ(spilled.status, JobStatus::kCompleted) << "limit " << limit;
       ASSERT_EQ(spilled.bytes, expected) << "limit " << limit;
@@ -137,8 +139,10 @@ TEST(SpillTest, SameBytesAsTheReferenceUnderEveryLimit) {
         EXPECT_GT(spilled.stats.runs_written, 2u) << "limit " << limit;
       }
       runs_from_buckets[l] += spilled.stats.runs_from_buckets;
+      split_chunks += spilled.stats.split_chunks;
     }
   }
+  EXPECT_GT(split_chunks, 100u);
   // The buckets' tables shrink with the limit, so that buckets spill too,
   // from 4 KiB on (2 KiB holds too few words to give up hashing for them);
   // nothing spills under the largest limits.
@@ -264,36 +268,47 @@ TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
   }
 }
 
-TEST(SpillFaultTest, TwoPiecesMergedAsTheyCome) {
+TEST(SpillFaultTest, PiecesMergedWithTheResultTakenBack) {
   // The result read back or written again fails part-way through the
-  // merge of the second stretch: the job ends, no run file is left, and
-  // a read error names the result's.
+  // merge of the second stretch, or through the last merge of eight split
+  // between threads: the job ends, no run file is left, and a read error
+  // names the result's.
   Generator gen(22);
-  const std::string input = DealtPieces(gen, 2);
-  const std::size_t result_size = ReferenceTidy(input).size();
-  JobOptions options;
-  options.memory_limit = 65536;
-  options.stretch_from = 64;
-  for (const std::size_t read_back : {std::size_t{0}, std::size_t{100}, result_size / 4}) {
-    MemorySource source(input, 1 + gen.Below(5000));
-    MemorySink sink;
-    sink.read_back_fails_after = read_back;
-    MemoryRunStorage storage;
-    std::string run_error;
-    EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << read_back;
-    // Failing at once, the result cannot be taken back at all: that is the
-    // result's own failure, not a run's.
-    EXPECT_EQ(run_error, read_back == 0 ? "" : "the test's result cannot be read back") << read_back;
-    EXPECT_EQ(storage.files_open, 0);
-  }
-  for (const std::size_t written : {result_size / 2 + 10, result_size, result_size * 3 / 2 - 10}) {
-    MemorySource source(input, 1 + gen.Below(5000));
-    MemorySink sink(written);
-    MemoryRunStorage storage;
-    std::string run_error;
-    EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << written;
-    EXPECT_EQ(run_error, "");
-    EXPECT_EQ(storage.files_open, 0);
+  for (const std::size_t pieces : {2, 8}) {
+    const std::string input = DealtPieces(gen, pieces);
+    const std::size_t result_size = ReferenceTidy(input).size();
+    JobOptions options;
+    options.memory_limit = 65536;
+    options.stretch_from = 64;
+    options.threads = pieces == 2 ? 1 : 2;
+    options.split_merge_from = 0;
+    {
+      MemoryRunStorage storage;
+      const Spilled whole = TidyWithLimit(input, 65536, storage, 1 + gen.Below(5000), options);
+      EXPECT_EQ(whole.bytes, ReferenceTidy(input));
+      EXPECT_EQ(whole.stats.split_chunks > 0, pieces == 8);
+    }
+    for (const std::size_t read_back : {std::size_t{0}, std::size_t{100}, result_size / (2 * pieces)}) {
+      MemorySource source(input, 1 + gen.Below(5000));
+      MemorySink sink;
+      sink.read_back_fails_after = read_back;
+      MemoryRunStorage storage;
+      std::string run_error;
+      EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << read_back;
+      // Failing at once, the result cannot be taken back at all: that is the
+      // result's own failure, not a run's.
+      EXPECT_EQ(run_error, read_back == 0 ? "" : "the test's result cannot be read back") << read_back;
+      EXPECT_EQ(storage.files_open, 0);
+    }
+    for (const std::size_t written : {result_size / 2 + 10, result_size, result_size + result_size / (2 * pieces)}) {
+      MemorySource source(input, 1 + gen.Below(5000));
+      MemorySink sink(written);
+      MemoryRunStorage storage;
+      std::string run_error;
+      EXPECT_EQ(TidyWords(source, sink, options, &storage, &run_error), JobStatus::kResultUnwritable) << written;
+      EXPECT_EQ(run_error, "");
+      EXPECT_EQ(storage.files_open, 0);
+    }
   }
 }
 
@@ -355,23 +370,39 @@ TEST(SpillFaultTest, RunStorageFullWhileSpillingOrMerging) {
 }
 
 TEST(SpillFaultTest, RunFileCannotBeReadBack) {
-  // Runs read back by a merge, or into the set once stretches are many
+  // Early merges, or the last, fail; with helpers, the last merge is split
+  // between them, and fails in its plan or in its last chunks. Runs of
+  // stretches, once they are many, fail as they are read back into the set
   // (the first reads of the pieces).
   Generator gen(17);
-  const std::string shuffled = gen.Join(gen.Vocabulary("abcdefghij", 20000, 10));
+  const std::string input = gen.Join(gen.Vocabulary("abcdefghij", 20000, 10));
   const std::string pieces = DealtPieces(gen, 20);
-  JobOptions stretches;
-  stretches.stretch_from = 64;
-  stretches.hash_stretches_from = 3;
-  for (std::size_t allowed : {0u, 3u, 40u}) {
-    for (const bool in_pieces : {false, true}) {
+  const auto expect_read_failure = [](const Spilled& spilled, const MemoryRunStorage& storage, std::size_t allowed) {
+    EXPECT_EQ(spilled.status, JobStatus::kResultUnwritable) << allowed;
+    EXPECT_EQ(spilled.run_error, "the test's run storage cannot be read");
+    EXPECT_EQ(storage.files_open, 0);
+  };
+  for (const unsigned threads : {1u, 3u}) {
+    JobOptions options;
+    options.threads = threads;
+    options.split_merge_from = 0;
+    MemoryRunStorage measure;
+    const Spilled whole = TidyWithLimit(input, 4096, measure, std::numeric_limits<std::size_t>::max(), options);
+    ASSERT_EQ(whole.status, JobStatus::kCompleted);
+    EXPECT_EQ(whole.stats.split_chunks > 0, threads > 1);
+    for (const std::size_t allowed : {std::size_t{0}, std::size_t{3}, std::size_t{40}, measure.reads - 2}) {
       MemoryRunStorage storage;
       storage.reads_allowed = allowed;
-      const Spilled spilled = in_pieces ? TidyWithLimit(pieces, 65536, storage, 4096, stretches)
-                                        : TidyWithLimit(shuffled, 4096, storage);
-      EXPECT_EQ(spilled.status, JobStatus::kResultUnwritable) << allowed;
-      EXPECT_EQ(spilled.run_error, "the test's run storage cannot be read");
-      EXPECT_EQ(storage.files_open, 0);
+      expect_read_failure(TidyWithLimit(input, 4096, storage, std::numeric_limits<std::size_t>::max(), options),
+                          storage, allowed);
+    }
+    JobOptions stretches = options;
+    stretches.stretch_from = 64;
+    stretches.hash_stretches_from = 3;
+    for (const std::size_t allowed : {std::size_t{0}, std::size_t{3}}) {
+      MemoryRunStorage storage;
+      storage.reads_allowed = allowed;
+      expect_read_failure(TidyWithLimit(pieces, 65536, storage, 4096, stretches), storage, allowed);
     }
   }
 }
