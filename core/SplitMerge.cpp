@@ -387,6 +387,7 @@ void SplitMerge::MergeChunk(std::size_t c, Slot& slot) {
 }
 
 MergeResult SplitMerge::MergeInto(LineWriter& out) {
+  constexpr std::size_t kSlice = 256 << 10;
   std::vector<std::unique_ptr<Slot>> slots;
   for (std::size_t i = 0; i < kChunksPerThread * workers_.threads(); ++i)
     slots.push_back(std::make_unique<Slot>(workers_));
@@ -406,9 +407,9 @@ MergeResult SplitMerge::MergeInto(LineWriter& out) {
       return MergeResult::kInputFailed;
     }
     const std::string_view merged = slot.lines->pending();
-    if (!out.PutLines(slot.overflow.bytes.data(), slot.overflow.bytes.size()) ||
-        !out.PutLines(merged.data(), merged.size())) {
-      return MergeResult::kOutputFailed;
+    if (!out.PutLines(slot.overflow.bytes.data(), slot.overflow.bytes.size())) return MergeResult::kOutputFailed;
+    for (std::size_t at = 0; at < merged.size(); at += kSlice) {
+      if (!out.PutLines(merged.data() + at, std::min(kSlice, merged.size() - at))) return MergeResult::kOutputFailed;
     }
     slot.kept_lines = slot.lines->TakeBuffer();
     if (slot.kept_lines.size() > 2 * chunk_bytes_ + 64) slot.kept_lines = ByteBuffer(0);
