@@ -356,14 +356,20 @@ bool DistinctWords::Spill() {
 bool DistinctWords::SplitsLastMerge(RunFile* prefix) const {
   if (workers_ == nullptr || workers_->threads() < 2 || !runs_->CanReadAt()) return false;
   std::uint64_t bytes = runs_->bytes();
+  std::uint64_t largest = runs_->largest();
   if (prefix != nullptr) {
     const std::int64_t size = prefix->CanReadAt() ? prefix->ReadableSize() : -1;
     if (size < 0) return false;
     bytes += static_cast<std::uint64_t>(size);
+    largest = std::max(largest, static_cast<std::uint64_t>(size));
   }
   // Words left in the set go to a run first, where they are few beside the
   // runs: a byte read and written once more costs less than the merge saves.
   if (!set_.empty() && set_.MemoryUsed() > bytes / 4) return false;
+  // Where one input holds nearly all the words (a list with a few new words
+  // after it), the merge copies its lines in large pieces between the
+  // others' words, faster whole than split and copied twice more.
+  if (largest > bytes / 4 * 3) return false;
   const std::size_t inputs = runs_->size() + (prefix != nullptr ? 1 : 0) + (set_.empty() ? 0 : 1);
   return inputs >= 2 && bytes >= split_merge_from_;
 }

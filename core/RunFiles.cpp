@@ -47,6 +47,12 @@ bool RunFiles::Keep(std::unique_ptr<RunFile> file, std::uint64_t bytes) {
   return runs_.size() < max_open_ || MergeSmallest(std::min(runs_.size(), std::max(kEarlyMergeWidth, max_open_ / 4)));
 }
 
+std::uint64_t RunFiles::largest() const {
+  std::uint64_t most = 0;
+  for (const Run& run : runs_) most = std::max(most, run.bytes);
+  return most;
+}
+
 std::vector<std::unique_ptr<RunFile>> RunFiles::TakeAll() {
   std::vector<std::unique_ptr<RunFile>> files;
   for (Run& run : runs_) files.push_back(std::move(run.file));

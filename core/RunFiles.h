@@ -106,6 +106,8 @@ class RunFiles {
   bool empty() const { return runs_.empty(); }
   // Bytes in the runs kept.
   std::uint64_t bytes() const { return bytes_; }
+  // Bytes in the largest run kept.
+  std::uint64_t largest() const;
   std::size_t size() const { return runs_.size(); }
   // How many runs may be open at once.
   std::size_t max_open() const { return max_open_; }

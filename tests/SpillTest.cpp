@@ -268,6 +268,22 @@ TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
   }
 }
 
+TEST(SpillTest, FewNewWordsAfterAListMergedWhole) {
+  // The result's stretch holds nearly every word: the last merge copies its
+  // lines between the new words whole, not split between threads.
+  Generator gen(23);
+  const std::string input = DealtPieces(gen, 1) + gen.Join(gen.Vocabulary("abcdefghijklmnop", 50, 10));
+  JobOptions options;
+  options.stretch_from = 64;
+  options.threads = 2;
+  options.split_merge_from = 0;
+  MemoryRunStorage storage;
+  const Spilled spilled = TidyWithLimit(input, 65536, storage, 1 + gen.Below(5000), options);
+  EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
+  EXPECT_EQ(spilled.stats.stretches, 1u);
+  EXPECT_EQ(spilled.stats.split_chunks, 0u);
+}
+
 TEST(SpillFaultTest, PiecesMergedWithTheResultTakenBack) {
   // The result read back or written again fails part-way through the
   // merge of the second stretch, or through the last merge of eight split
