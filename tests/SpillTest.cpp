@@ -425,23 +425,29 @@ TEST(SpillFaultTest, RunFileCannotBeReadBack) {
 
 TEST(SpillFileTest, RunFilesNextToTheResult) {
   // Real run files, on this platform's file layer; source and result the
-  // same file, and nothing left in the folder afterwards.
+  // same file, and nothing left in the folder afterwards. With helpers, the
+  // last merge reads the run files at offsets, side by side.
   Generator gen(18);
   std::vector<std::string> words;
   const auto vocabulary = gen.Vocabulary(AllWordBytes(), 3000, 12);
   for (int j = 0; j < 20000; ++j) words.push_back(vocabulary[gen.Below(vocabulary.size())]);
   const std::string input = gen.Join(words);
-  ScratchFolder folder;
-  WriteFile(folder.Path("list.txt"), input);
-  SpillStats stats;
-  JobOptions options;
-  options.memory_limit = 8192;
-  options.stats = &stats;
-  const JobOutcome outcome = TidyWordList(folder.Path("list.txt"), folder.Path("list.txt"), options);
-  ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
-  EXPECT_EQ(ReadFile(folder.Path("list.txt")), ReferenceTidy(input));
-  EXPECT_GT(stats.runs_written, RunStorage::kDefaultOpenAtOnce);
-  EXPECT_EQ(folder.List(), std::vector<std::string>{"list.txt"});
+  for (const unsigned threads : {1u, 3u}) {
+    ScratchFolder folder;
+    WriteFile(folder.Path("list.txt"), input);
+    SpillStats stats;
+    JobOptions options;
+    options.memory_limit = 8192;
+    options.stats = &stats;
+    options.threads = threads;
+    options.split_merge_from = 0;
+    const JobOutcome outcome = TidyWordList(folder.Path("list.txt"), folder.Path("list.txt"), options);
+    ASSERT_EQ(outcome.status, JobStatus::kCompleted) << outcome.reason;
+    EXPECT_EQ(ReadFile(folder.Path("list.txt")), ReferenceTidy(input));
+    EXPECT_GT(stats.runs_written, RunStorage::kDefaultOpenAtOnce);
+    EXPECT_EQ(stats.split_chunks > 0, threads > 1) << threads;
+    EXPECT_EQ(folder.List(), std::vector<std::string>{"list.txt"});
+  }
 }
 
 }  // namespace
