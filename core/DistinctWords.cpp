@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "core/ReadAhead.h"
 #include "core/RunReader.h"
 #include "core/WordMerge.h"
 
@@ -404,9 +405,16 @@ DistinctWords::Written DistinctWords::Finish() {
     if (progress_ != nullptr) progress_->RunWritten(ProgressTracker::Stage::kSorting);
   }
   std::vector<MergeInput*> more;
+  std::unique_ptr<ReadAhead> read_ahead;
   std::unique_ptr<RunInput> taken_back;
   if (prefix && !split) {
-    taken_back = std::make_unique<RunInput>(*prefix, runs_->ReadBufferSize(runs_->size() + 2));
+    const std::size_t buffer_size = runs_->ReadBufferSize(runs_->size() + 2);
+    ByteSource* source = prefix.get();
+    if (workers_ != nullptr && workers_->threads() > 1) {
+      read_ahead = std::make_unique<ReadAhead>(*prefix, *workers_, buffer_size);
+      source = read_ahead.get();
+    }
+    taken_back = std::make_unique<RunInput>(*source, buffer_size);
     more.push_back(taken_back.get());
   }
   std::unique_ptr<SetInput> set;

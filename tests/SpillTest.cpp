@@ -274,6 +274,7 @@ TEST(SpillTest, FewNewWordsAfterAListMergedWhole) {
   Generator gen(23);
   const std::string input = DealtPieces(gen, 1) + gen.Join(gen.Vocabulary("abcdefghijklmnop", 50, 10));
   JobOptions options;
+  options.memory_limit = 65536;
   options.stretch_from = 64;
   options.threads = 2;
   options.split_merge_from = 0;
@@ -282,6 +283,18 @@ TEST(SpillTest, FewNewWordsAfterAListMergedWhole) {
   EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
   EXPECT_EQ(spilled.stats.stretches, 1u);
   EXPECT_EQ(spilled.stats.split_chunks, 0u);
+  // It is read a block ahead on the helper: a read that fails there fails
+  // the job as on one thread.
+  for (const std::size_t read_back : {std::size_t{100}, spilled.bytes.size() / 2}) {
+    MemorySource source(input, 1 + gen.Below(5000));
+    MemorySink sink;
+    sink.read_back_fails_after = read_back;
+    MemoryRunStorage failing;
+    std::string run_error;
+    EXPECT_EQ(TidyWords(source, sink, options, &failing, &run_error), JobStatus::kResultUnwritable) << read_back;
+    EXPECT_EQ(run_error, "the test's result cannot be read back") << read_back;
+    EXPECT_EQ(failing.files_open, 0);
+  }
 }
 
 TEST(SpillFaultTest, PiecesMergedWithTheResultTakenBack) {
