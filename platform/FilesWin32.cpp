@@ -1,9 +1,7 @@
 //===- FilesWin32.cpp - Source and result files on Windows ---------------===//
 //
-// Paths are ANSI strings. The user's paths are limited to MAX_PATH, as for
-// the A functions; the program's own files beside the result have longer
-// names, so every path goes to the W functions in full, with the "\\?\"
-// prefix that lifts that limit.
+// Paths are ANSI strings, given to the W functions in full
+// (platform/LongPathsWin32.h).
 //
 //===----------------------------------------------------------------------===//
 #include <windows.h>
@@ -12,6 +10,7 @@
 
 #include "core/Files.h"
 #include "core/OwnReasons.h"
+#include "platform/LongPathsWin32.h"
 #include "platform/TemporaryName.h"
 #include "platform/WideText.h"
 
@@ -34,84 +33,6 @@ std::string SystemReason(DWORD code) {
   while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
   if (reason.empty()) reason = ReasonForCode(code);
   return reason;
-}
-
-// The folder part of `path`, up to and including its last separator. A
-// second byte of a double-byte character may look like '\' and is skipped.
-std::string FolderOf(const std::string& path) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsDBCSLeadByte(c) && i + 1 < path.size()) {
-      ++i;
-    } else if (c == '\\' || c == '/' || c == ':') {
-      end = i + 1;
-    }
-  }
-  return path.substr(0, end);
-}
-
-// The ANSI path in UTF-16, converted as the A functions convert it.
-std::wstring Widen(const std::string& path) {
-  const UINT code_page = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-  const int size = MultiByteToWideChar(code_page, 0, path.c_str(), -1, nullptr, 0);
-  if (size <= 1) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(code_page, 0, path.c_str(), -1, &wide[0], size);
-  wide.resize(static_cast<std::size_t>(size) - 1);
-  return wide;
-}
-
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
-  return text.compare(0, wcslen(prefix), prefix) == 0;
-}
-
-// `path` made full: resolved against the current folder (of its drive),
-// "/" turned into "\\", "." and ".." removed, as the system does for a path
-// without the prefix. A path with the prefix is taken as it is. Returns a
-// system error code.
-DWORD FullPath(const std::string& path, std::wstring* full) {
-  const std::wstring wide = Widen(path.empty() ? std::string(".") : path);
-  if (wide.empty()) return ERROR_INVALID_NAME;
-  if (StartsWith(wide, L"\\\\?\\")) {
-    *full = wide;
-    return ERROR_SUCCESS;
-  }
-  DWORD size = MAX_PATH;
-  for (;;) {
-    full->assign(size, L'\0');
-    const DWORD needed = GetFullPathNameW(wide.c_str(), size, &(*full)[0], nullptr);
-    if (needed == 0) return GetLastError();
-    if (needed < size) {
-      full->resize(needed);
-      break;
-    }
-    size = needed;
-  }
-  // A local or network path takes the prefix; a device ("\\.\NUL") stays
-  // as it is.
-  if (full->size() >= 3 && (*full)[1] == L':' && (*full)[2] == L'\\') {
-    full->insert(0, L"\\\\?\\");
-  } else if (StartsWith(*full, L"\\\\") && !StartsWith(*full, L"\\\\.\\") && !StartsWith(*full, L"\\\\?\\")) {
-    full->replace(0, 2, L"\\\\?\\UNC\\");
-  }
-  return ERROR_SUCCESS;
-}
-
-// A path the user gave, for the W functions. Longer than MAX_PATH allows,
-// it is refused as the A functions refuse it. Returns a system error code.
-DWORD UserPath(const std::string& path, std::wstring* system_path) {
-  if (Widen(path).size() > MAX_PATH - 1) return ERROR_FILENAME_EXCED_RANGE;
-  return FullPath(path, system_path);
-}
-
-// A file named `name` in `folder` (as ReplacementFile::folder() gives it),
-// for the W functions.
-std::wstring InFolder(const std::string& folder, const std::string& name) {
-  std::wstring path;
-  if (FullPath(folder, &path) != ERROR_SUCCESS) return Widen(folder + name);
-  if (path.back() != L'\\') path += L'\\';
-  return path + Widen(name);
 }
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
