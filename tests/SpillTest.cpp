@@ -268,54 +268,37 @@ TEST(SpillTest, StretchesMergedWithTheResultOrKeptAsRuns) {
   }
 }
 
-TEST(SpillTest, FewNewWordsAfterAListMergedWhole) {
-  // The result's stretch holds nearly every word: the last merge copies its
-  // lines between the new words whole, not split between threads.
-  Generator gen(23);
-  const std::string input = DealtPieces(gen, 1) + gen.Join(gen.Vocabulary("abcdefghijklmnop", 50, 10));
-  JobOptions options;
-  options.memory_limit = 65536;
-  options.stretch_from = 64;
-  options.threads = 2;
-  options.split_merge_from = 0;
-  MemoryRunStorage storage;
-  const Spilled spilled = TidyWithLimit(input, 65536, storage, 1 + gen.Below(5000), options);
-  EXPECT_EQ(spilled.bytes, ReferenceTidy(input));
-  EXPECT_EQ(spilled.stats.stretches, 1u);
-  EXPECT_EQ(spilled.stats.split_chunks, 0u);
-  // It is read a block ahead on the helper: a read that fails there fails
-  // the job as on one thread.
-  for (const std::size_t read_back : {std::size_t{100}, spilled.bytes.size() / 2}) {
-    MemorySource source(input, 1 + gen.Below(5000));
-    MemorySink sink;
-    sink.read_back_fails_after = read_back;
-    MemoryRunStorage failing;
-    std::string run_error;
-    EXPECT_EQ(TidyWords(source, sink, options, &failing, &run_error), JobStatus::kResultUnwritable) << read_back;
-    EXPECT_EQ(run_error, "the test's result cannot be read back") << read_back;
-    EXPECT_EQ(failing.files_open, 0);
-  }
-}
-
-TEST(SpillFaultTest, PiecesMergedWithTheResultTakenBack) {
+TEST(SpillFaultTest, ListsMergedWithTheResultTakenBack) {
   // The result read back or written again fails part-way through the
-  // merge of the second stretch, or through the last merge of eight split
-  // between threads: the job ends, no run file is left, and a read error
-  // names the result's.
+  // merge of the second stretch, through the last merge of eight split
+  // between threads, or through the last merge of a list with a few new
+  // words after it: kept whole, as it mostly copies the result's lines,
+  // and the result read a block ahead on the helper. The job ends, no run
+  // file is left, and a read error names the result's.
+  struct Row {
+    std::size_t pieces;
+    std::size_t new_words;
+    unsigned threads;
+    bool split;
+  };
+  const Row kRows[] = {{2, 0, 1, false}, {8, 0, 2, true}, {1, 50, 2, false}};
   Generator gen(22);
-  for (const std::size_t pieces : {2, 8}) {
-    const std::string input = DealtPieces(gen, pieces);
+  for (const Row& row : kRows) {
+    const std::size_t pieces = row.pieces;
+    std::string input = DealtPieces(gen, pieces);
+    if (row.new_words != 0) input += gen.Join(gen.Vocabulary("abcdefghijklmnop", row.new_words, 10));
     const std::size_t result_size = ReferenceTidy(input).size();
     JobOptions options;
     options.memory_limit = 65536;
     options.stretch_from = 64;
-    options.threads = pieces == 2 ? 1 : 2;
+    options.threads = row.threads;
     options.split_merge_from = 0;
     {
       MemoryRunStorage storage;
       const Spilled whole = TidyWithLimit(input, 65536, storage, 1 + gen.Below(5000), options);
       EXPECT_EQ(whole.bytes, ReferenceTidy(input));
-      EXPECT_EQ(whole.stats.split_chunks > 0, pieces == 8);
+      EXPECT_EQ(whole.stats.stretches, pieces);
+      EXPECT_EQ(whole.stats.split_chunks > 0, row.split);
     }
     for (const std::size_t read_back : {std::size_t{0}, std::size_t{100}, result_size / (2 * pieces)}) {
       MemorySource source(input, 1 + gen.Below(5000));
